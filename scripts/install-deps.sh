@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the Windows cross-build need.
+# Does nothing when all of them are present already.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config ccache git
+  juce-modules-source faust-common
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libflac-dev libvorbis-dev libogg-dev
+  libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
+  libfreetype-dev libfontconfig-dev libasound2-dev libgl-dev
+  libpng-dev libjpeg-dev zlib1g-dev
+  xvfb xauth x11-utils imagemagick librsvg2-bin
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev wine64 wine dpkg-dev zip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

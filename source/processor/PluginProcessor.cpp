@@ -1,0 +1,211 @@
+#include "processor/PluginProcessor.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <limits>
+
+namespace
+{
+constexpr auto bypassName = "Bypass";
+constexpr auto spaceName = "Space";
+constexpr auto lumensName = "Lumens";
+constexpr auto toneName = "Tone";
+constexpr auto mixName = "Mix";
+
+// Longest loop through the network in samples: line 4's 8192-sample tap behind the
+// two all-passes (729 + 1331) and the one-sample feedback.
+constexpr double longestLoopSamples = 8192.0 + 729.0 + 1331.0 + 1.0;
+
+std::unique_ptr<juce::AudioParameterFloat> makeKnobParameter (const char* id, float maximum, float step, float defaultValue, const juce::String& label)
+{
+    return std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { id, 1 },
+                                                        id,
+                                                        juce::NormalisableRange<float> (0.0f, maximum, step),
+                                                        defaultValue,
+                                                        juce::AudioParameterFloatAttributes().withLabel (label));
+}
+
+bool isFiniteSample (float sample)
+{
+    std::uint32_t bits;
+    std::memcpy (&bits, &sample, sizeof (bits));
+    return (bits & 0x7f800000u) != 0x7f800000u;
+}
+
+// Branch-free over the block, so the check costs little next to the network.
+bool allFinite (const float* samples, int count)
+{
+    std::uint32_t nonFinite = 0;
+
+    for (int i = 0; i < count; ++i)
+    {
+        std::uint32_t bits;
+        std::memcpy (&bits, samples + i, sizeof (bits));
+        nonFinite |= (bits & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+    }
+
+    return nonFinite == 0;
+}
+
+void silenceNonFinite (float* samples, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (! isFiniteSample (samples[i]))
+            samples[i] = 0.0f;
+}
+} // namespace
+
+PelorvaneAudioProcessor::PelorvaneAudioProcessor()
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), false)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), false)),
+      parameters (*this, nullptr, "PARAMETERS", createParameterLayout())
+{
+    std::cout << juce::SystemStats::getJUCEVersion() << std::endl;
+
+    reverbDsp.buildUserInterface (&zoneMap);
+    parameters.state = juce::ValueTree ("Pelorvane");
+}
+
+PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
+{
+    juce::ImageCache::releaseUnusedImages();
+}
+
+juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::createParameterLayout()
+{
+    auto bypass = std::make_unique<juce::AudioParameterBool> (
+        juce::ParameterID { bypassName, 1 },
+        bypassName,
+        false,
+        juce::AudioParameterBoolAttributes()
+            .withStringFromValueFunction ([] (bool on, int) { return juce::String (on ? "Bypassed" : "Active"); })
+            .withValueFromStringFunction ([] (const juce::String& text) { return text == "Bypassed"; }));
+
+    juce::AudioProcessorValueTreeState::ParameterLayout layout;
+    layout.add (std::move (bypass),
+                makeKnobParameter (spaceName, 10.0f, 0.1f, 5.0f, {}),
+                makeKnobParameter (lumensName, 10.0f, 0.1f, 5.0f, {}),
+                makeKnobParameter (toneName, 10.0f, 0.1f, 5.0f, {}),
+                makeKnobParameter (mixName, 100.0f, 1.0f, 50.0f, "%"));
+    return layout;
+}
+
+const juce::String PelorvaneAudioProcessor::getName() const
+{
+    return "Pelorvane";
+}
+
+void PelorvaneAudioProcessor::prepareToPlay (double sampleRate, int)
+{
+    reverbDsp.init (static_cast<int> (sampleRate));
+}
+
+void PelorvaneAudioProcessor::releaseResources()
+{
+}
+
+bool PelorvaneAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    // The block handling reads and writes two channels; anything else could hand it fewer.
+    return layouts.getMainInputChannelSet() == juce::AudioChannelSet::stereo()
+        && layouts.getMainOutputChannelSet() == juce::AudioChannelSet::stereo();
+}
+
+void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const auto numSamples = buffer.getNumSamples();
+
+    if (numSamples > 0)
+        buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+
+    if (parameters.getParameter (bypassName)->getValue() >= 0.5f)
+        return;
+
+    writeZones();
+
+    auto* left = buffer.getWritePointer (0);
+    if (! allFinite (left, numSamples))
+    {
+        silenceNonFinite (left, numSamples);
+        buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+    }
+
+    // The network reads both inputs of a frame before writing its outputs, so it runs in place.
+    auto** channels = const_cast<float**> (buffer.getArrayOfWritePointers());
+    reverbDsp.compute (numSamples, channels, channels);
+
+    keepNetworkFinite (buffer);
+}
+
+void PelorvaneAudioProcessor::writeZones()
+{
+    const auto plainValue = [this] (const char* id) { return parameters.getRawParameterValue (id)->load(); };
+
+    zoneMap.setParamValue ("space", plainValue (spaceName));
+    zoneMap.setParamValue ("lumens", plainValue (lumensName));
+    zoneMap.setParamValue ("tone", plainValue (toneName));
+    zoneMap.setParamValue ("mix", plainValue (mixName) * 0.01f);
+}
+
+void PelorvaneAudioProcessor::keepNetworkFinite (juce::AudioBuffer<float>& buffer)
+{
+    const auto numSamples = buffer.getNumSamples();
+
+    if (allFinite (buffer.getReadPointer (0), numSamples) && allFinite (buffer.getReadPointer (1), numSamples))
+        return;
+
+    // The feedback network overflowed (only absurdly loud input at full Space gets here):
+    // restart it from silence rather than let the host receive infinities for ever.
+    reverbDsp.instanceClear();
+    silenceNonFinite (buffer.getWritePointer (0), numSamples);
+    silenceNonFinite (buffer.getWritePointer (1), numSamples);
+}
+
+double PelorvaneAudioProcessor::getTailLengthSeconds() const
+{
+    const auto space = parameters.getRawParameterValue (spaceName)->load();
+    const double gain = 0.5 + 0.05 * space;
+
+    if (gain >= 1.0)
+        return std::numeric_limits<double>::infinity();
+
+    const double sampleRate = getSampleRate() > 0.0 ? getSampleRate() : 44100.0;
+    const double loopsFor60dB = -3.0 / std::log10 (gain);
+    return loopsFor60dB * longestLoopSamples / sampleRate;
+}
+
+bool PelorvaneAudioProcessor::acceptsMidi() const { return false; }
+bool PelorvaneAudioProcessor::producesMidi() const { return false; }
+
+juce::AudioProcessorParameter* PelorvaneAudioProcessor::getBypassParameter() const
+{
+    return parameters.getParameter (bypassName);
+}
+
+juce::AudioProcessorEditor* PelorvaneAudioProcessor::createEditor() { return nullptr; }
+bool PelorvaneAudioProcessor::hasEditor() const { return false; }
+
+int PelorvaneAudioProcessor::getNumPrograms() { return 1; }
+int PelorvaneAudioProcessor::getCurrentProgram() { return 0; }
+void PelorvaneAudioProcessor::setCurrentProgram (int) {}
+
+const juce::String PelorvaneAudioProcessor::getProgramName (int index)
+{
+    // Validators reject a plug-in whose only program has no name.
+    return index == 0 ? "Default" : juce::String();
+}
+
+void PelorvaneAudioProcessor::changeProgramName (int, const juce::String&) {}
+
+void PelorvaneAudioProcessor::getStateInformation (juce::MemoryBlock&) {}
+void PelorvaneAudioProcessor::setStateInformation (const void*, int) {}
+
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new PelorvaneAudioProcessor();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <faust/gui/MapUI.h>
+
+#include "dsp/mydsp.h"
+
+/** The effect as hosts see it: five parameters, the left input run through the
+    shimmer reverb in place, and a bypass that freezes the reverb's tail.
+*/
+class PelorvaneAudioProcessor : public juce::AudioProcessor
+{
+public:
+    PelorvaneAudioProcessor();
+    ~PelorvaneAudioProcessor() override;
+
+    const juce::String getName() const override;
+
+    void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+    using juce::AudioProcessor::processBlock;
+
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    juce::AudioProcessorParameter* getBypassParameter() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+
+private:
+    MapUI zoneMap;
+    mydsp reverbDsp;
+
+public:
+    juce::AudioProcessorValueTreeState parameters;
+
+private:
+    void writeZones();
+    void keepNetworkFinite (juce::AudioBuffer<float>& buffer);
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessor)
+};
