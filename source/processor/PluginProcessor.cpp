@@ -61,12 +61,17 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
     : AudioProcessor (BusesProperties()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), false)
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), false)),
-      parameters (*this, nullptr, "PARAMETERS", createParameterLayout())
+      parameters (*this, nullptr, "PARAMETERS", createParameterLayout()),
+      stateSerializer (parameters)
 {
     std::cout << juce::SystemStats::getJUCEVersion() << std::endl;
 
     reverbDsp.buildUserInterface (&zoneMap);
     parameters.state = juce::ValueTree ("Pelorvane");
+
+    // The container leaves the new records without values until a parameter moves;
+    // a block saved before that must hold them all the same.
+    stateSerializer.writeValuesIntoRecords();
 }
 
 PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
@@ -202,8 +207,15 @@ const juce::String PelorvaneAudioProcessor::getProgramName (int index)
 
 void PelorvaneAudioProcessor::changeProgramName (int, const juce::String&) {}
 
-void PelorvaneAudioProcessor::getStateInformation (juce::MemoryBlock&) {}
-void PelorvaneAudioProcessor::setStateInformation (const void*, int) {}
+void PelorvaneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    stateSerializer.save (destData);
+}
+
+void PelorvaneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    stateSerializer.restore (data, sizeInBytes);
+}
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {

@@ -5,6 +5,7 @@
 #include <faust/gui/MapUI.h>
 
 #include "dsp/mydsp.h"
+#include "processor/StateSerializer.h"
 
 /** The effect as hosts see it: five parameters, the left input run through the
     shimmer reverb in place, and a bypass that freezes the reverb's tail.
@@ -50,6 +51,8 @@ public:
     juce::AudioProcessorValueTreeState parameters;
 
 private:
+    StateSerializer stateSerializer;
+
     void writeZones();
     void keepNetworkFinite (juce::AudioBuffer<float>& buffer);
 
