@@ -1,4 +1,5 @@
 #include "processor/PluginProcessor.h"
+#include "crash/CrashHandler.h"
 
 #include <cmath>
 #include <cstdint>
@@ -67,6 +68,8 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
 
     reverbDsp.buildUserInterface (&zoneMap);
     parameters.state = juce::ValueTree ("Pelorvane");
+
+    CrashHandler::install();
 }
 
 PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
