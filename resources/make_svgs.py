@@ -270,7 +270,7 @@ def lamp(lit):
                  '<stop offset="0" stop-color="#3a4f66"/>'
                  '<stop offset="0.5" stop-color="#1b2735"/>'
                  '<stop offset="1" stop-color="#0a0f16"/></radialGradient>\n')
-    s.append('<radialGradient id="spec" cx="50%" cy="50%" r="50%">'
+    s.append('<radialGradient id="glint" cx="50%" cy="50%" r="50%">'
              '<stop offset="0" stop-color="#fff" stop-opacity="0.9"/>'
              '<stop offset="1" stop-color="#fff" stop-opacity="0"/></radialGradient>\n')
     s.append('</defs>\n')
@@ -301,7 +301,7 @@ def lamp(lit):
     for rr in (10, 17, 24):
         s.append('<circle cx="%s" cy="%s" r="%d" fill="none" stroke="#fff" stroke-opacity="%s" stroke-width="0.8"/>'
                  % (f(c), f(c), rr, "0.18" if lit else "0.07"))
-    s.append('\n<ellipse cx="%s" cy="%s" rx="13" ry="8" fill="url(#spec)" transform="rotate(-35 %s %s)" opacity="%s"/>\n'
+    s.append('\n<ellipse cx="%s" cy="%s" rx="13" ry="8" fill="url(#glint)" transform="rotate(-35 %s %s)" opacity="%s"/>\n'
              % (f(c - 9), f(c - 12), f(c - 9), f(c - 12), "0.9" if lit else "0.55"))
     s.append('</svg>\n')
     return "".join(s)
