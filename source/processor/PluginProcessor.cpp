@@ -1,6 +1,8 @@
 #include "processor/PluginProcessor.h"
 #include "crash/CrashHandler.h"
 
+#include "processor/PluginConstants.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -98,7 +100,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::cre
 
 const juce::String PelorvaneAudioProcessor::getName() const
 {
-    return "Pelorvane";
+    return PluginConstants::pluginName;
 }
 
 void PelorvaneAudioProcessor::prepareToPlay (double sampleRate, int)
