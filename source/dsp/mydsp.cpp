@@ -1,19 +1,13 @@
 #include "dsp/mydsp.h"
 
+#include "dsp/CornerAngle.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace
 {
-// Below about 17.8 kHz the damping corner (up to 8 kHz) would reach Nyquist, where the
-// bilinear tangent blows up or turns negative. Holding the pre-warped angle at 0.45 pi
-// keeps every corner below Nyquist; at 22050 Hz and above no angle gets near it, so
-// the result there is unchanged.
-constexpr float kMaxCornerAngle = 1.4137167f; // 0.45 * pi
-
-float clampCornerAngle (float angle) { return std::min (angle, kMaxCornerAngle); }
-
 constexpr float kShifterWindow = 22833.0f;
 constexpr int kShifterMaxDelay = 65537;
 
