@@ -7,7 +7,7 @@
 #include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64)
-    #include <emmintrin.h>
+#include <emmintrin.h>
 #endif
 
 namespace
@@ -195,6 +195,8 @@ public:
     {
         for (int i = 0; i < count;)
         {
+            // Groups of four need the near shifter tap to read before them (phase >= 7 at
+            // a group's first sample) and no memory position to wrap inside them.
             const int phase = nextPhase();
             const int inFours = std::min ({ count - i, samplesBeforeAnyWrap (phase), phase - 3 }) / 4 * 4;
 
@@ -470,14 +472,16 @@ mydsp* mydsp::clone()
     return new mydsp();
 }
 
-// Within a sample the only values needed from less than 729 samples back are the outputs
-// of the one-pole filters (lines 1 to 3) and, while the shifter phase is small, line 4's
-// near tap. Everything else reads memory written at least 729 samples before. So four
-// samples at a time run their filters first (the recurrences one sample after another)
-// and then their all-pass diffusion side by side, as long as the near tap of all four
-// reads before them (phase >= 7) and no memory position wraps inside the four. Other
-// samples run one at a time in the equations' order. Each value gets the same operations
-// in the same order as in the per-sample formulation, so the output is identical.
+// Within a sample, the only values needed from less than 729 samples back are the
+// one-pole outputs of lines 1 to 3 and, while the shifter phase is small, line 4's near
+// tap; everything else reads memory written at least 729 samples before. So four samples
+// at a time run their filters first (the recurrences one after another) and then the
+// diffusion of all four side by side, provided their near taps read before them
+// (phase >= 7) and no memory position wraps inside the four; any other sample runs alone
+// in the equations' order. Each value gets the same operations in the same order as in
+// the per-sample formulation, so the output is identical. The all-pass sections' delayed
+// samples are read from their memories, which hold the values the pairs would; the pairs
+// and the phase are brought up to date at the end of the block.
 void mydsp::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs)
 {
     if (count <= 0)
