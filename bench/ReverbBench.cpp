@@ -17,7 +17,7 @@
 namespace
 {
 constexpr int sampleRate = 48000;
-constexpr int repetitions = 3;
+constexpr int repetitions = 5;
 
 std::vector<float> makeNoise (int length, unsigned seed)
 {
@@ -129,8 +129,15 @@ BENCHMARK (processBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repe
 
 int main (int argc, char** argv)
 {
-    benchmark::Initialize (&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments (argc, argv))
+    // The repetitions take turns in random order, so that the machine's load changing
+    // during the run weighs on both sides of the comparison alike.
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> arguments (argv, argv + argc);
+    arguments.insert (arguments.begin() + 1, interleave);
+    int argumentCount = int (arguments.size());
+
+    benchmark::Initialize (&argumentCount, arguments.data());
+    if (benchmark::ReportUnrecognizedArguments (argumentCount, arguments.data()))
         return 1;
 
     MedianCollector reporter;
