@@ -79,9 +79,7 @@ bool isOurs (const struct sigaction& action)
 
 bool isOurs (int signalNumber)
 {
-    struct sigaction current
-    {
-    };
+    struct sigaction current = {};
     return sigaction (signalNumber, nullptr, &current) == 0 && isOurs (current);
 }
 
@@ -124,9 +122,7 @@ void installFor (size_t index)
     if (isOurs (signalNumber))
         return;
 
-    struct sigaction ours
-    {
-    };
+    struct sigaction ours = {};
     ours.sa_sigaction = handleFaultSignal;
     sigemptyset (&ours.sa_mask);
 

@@ -127,9 +127,7 @@ void installHostHandler (const std::filesystem::path& markerFile, const std::fil
     std::snprintf (markerPath, sizeof (markerPath), "%s", markerFile.c_str());
     std::snprintf (watchedFolder, sizeof (watchedFolder), "%s", logFolder.c_str());
 
-    struct sigaction action
-    {
-    };
+    struct sigaction action = {};
     action.sa_sigaction = hostHandler;
     action.sa_flags = SA_SIGINFO;
     sigemptyset (&action.sa_mask);
@@ -140,9 +138,7 @@ void installHostHandler (const std::filesystem::path& markerFile, const std::fil
 
 bool hostHandlerIsInstalled (int signalNumber)
 {
-    struct sigaction current
-    {
-    };
+    struct sigaction current = {};
     return sigaction (signalNumber, nullptr, &current) == 0
            && (current.sa_flags & SA_SIGINFO) != 0
            && current.sa_sigaction == hostHandler;
