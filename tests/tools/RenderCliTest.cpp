@@ -215,6 +215,32 @@ TEST_F (RenderCli, MonoInputIsTheLeftInputAndGivesA24BitStereoFile)
     EXPECT_LE (largestError, 1.0f / (1 << 23)); // 24-bit rounding, nothing more
 }
 
+TEST_F (RenderCli, AiffAndFlacFilesRenderLikeTheSameSamplesInAWavFile)
+{
+    const auto samples = toneAndNoise (22050, 44100.0);
+    writeWav (scratch.file ("in.wav"), samples, 44100.0, 24);
+    juce::AiffAudioFormat aiff;
+    writeAudio (aiff, scratch.file ("in.aiff"), samples, 44100.0, 24);
+    juce::FlacAudioFormat flac;
+    writeAudio (flac, scratch.file ("in.flac"), samples, 44100.0, 24);
+
+    for (const auto* name : { "in.wav", "in.aiff", "in.flac" })
+    {
+        const auto run = runRenderer ({ path (name), "-o", path (juce::String (name) + ".out.wav"), "--float", "--space", "6" });
+        ASSERT_EQ (run.exitCode, 0) << run.output;
+    }
+
+    const auto reference = readAudio (scratch.file ("in.wav.out.wav")).samples;
+    ASSERT_GT (reference.getNumSamples(), 22050);
+
+    for (const auto* name : { "in.aiff", "in.flac" })
+    {
+        const auto out = readAudio (scratch.file (juce::String (name) + ".out.wav")).samples;
+        ASSERT_EQ (out.getNumSamples(), reference.getNumSamples()) << name;
+        EXPECT_TRUE (sameSamples (out, reference, reference.getNumSamples())) << name;
+    }
+}
+
 TEST_F (RenderCli, BypassGivesTheLeftInputOnBothSidesWithoutATail)
 {
     const auto input = stereoInput();

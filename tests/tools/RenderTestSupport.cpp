@@ -58,9 +58,15 @@ juce::StringArray ScratchFolder::fileNames() const
 
 void writeWav (const juce::File& file, const juce::AudioBuffer<float>& samples, double sampleRate, int bitsPerSample)
 {
+    juce::WavAudioFormat wav;
+    writeAudio (wav, file, samples, sampleRate, bitsPerSample);
+}
+
+void writeAudio (juce::AudioFormat& format, const juce::File& file, const juce::AudioBuffer<float>& samples, double sampleRate, int bitsPerSample)
+{
     file.deleteFile();
     auto stream = std::make_unique<juce::FileOutputStream> (file);
-    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (stream.get(), sampleRate, static_cast<unsigned int> (samples.getNumChannels()), bitsPerSample, {}, 0));
+    std::unique_ptr<juce::AudioFormatWriter> writer (format.createWriterFor (stream.get(), sampleRate, static_cast<unsigned int> (samples.getNumChannels()), bitsPerSample, {}, 0));
 
     if (writer == nullptr)
         return;

@@ -36,6 +36,9 @@ private:
 
 void writeWav (const juce::File& file, const juce::AudioBuffer<float>& samples, double sampleRate, int bitsPerSample = 32);
 
+/** Writes with the given format (WAV, AIFF, FLAC ...). */
+void writeAudio (juce::AudioFormat& format, const juce::File& file, const juce::AudioBuffer<float>& samples, double sampleRate, int bitsPerSample);
+
 struct AudioFile
 {
     juce::AudioBuffer<float> samples;
