@@ -1,4 +1,5 @@
 #include "RenderTestSupport.h"
+#include "dsp/ReferenceNetwork.h"
 #include "render/SpectrogramImage.h"
 
 #include <juce_graphics/juce_graphics.h>
@@ -188,6 +189,31 @@ TEST_F (RenderCli, OutputEqualsTheProcessorDrivenDirectlyAndEndsAtMinus90Decibel
     EXPECT_TRUE (run.output.contains (path ("out.wav") + ": ")) << run.output;
     EXPECT_TRUE (run.output.contains ("x real time")) << run.output;
     expectOnlyFiles ({ "in.wav", "out.wav" });
+}
+
+// The network written out independently from its equations, fed the left channel on
+// both inputs: what the renderer writes must be exactly its output.
+TEST_F (RenderCli, OutputMatchesTheIndependentReferenceNetwork)
+{
+    const double rate = 48000.0;
+    const auto input = stereoInput (rate);
+    const auto run = runRenderer (with ({ input, "-o", path ("out.wav"), "--float" }, sparklingOptions));
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+
+    const auto out = readAudio (scratch.file ("out.wav")).samples;
+    const auto in = readAudio (scratch.file ("in.wav")).samples;
+
+    std::vector<float> left (static_cast<size_t> (out.getNumSamples()), 0.0f);
+    std::copy (in.getReadPointer (0), in.getReadPointer (0) + in.getNumSamples(), left.begin());
+    std::vector<float> expectedLeft (left.size()), expectedRight (left.size());
+
+    ReferenceNetwork network (static_cast<int> (rate));
+    network.process ({ 7.3f, 8.0f, 3.2f, 65.0f * 0.01f }, left.data(), left.data(), expectedLeft.data(), expectedRight.data(), static_cast<int> (left.size()));
+
+    juce::AudioBuffer<float> expected (2, out.getNumSamples());
+    expected.copyFrom (0, 0, expectedLeft.data(), out.getNumSamples());
+    expected.copyFrom (1, 0, expectedRight.data(), out.getNumSamples());
+    EXPECT_TRUE (sameSamples (out, expected, out.getNumSamples()));
 }
 
 TEST_F (RenderCli, MonoInputIsTheLeftInputAndGivesA24BitStereoFile)

@@ -117,7 +117,8 @@ int RenderCommand::run()
     if (effect == nullptr)
         return failure;
 
-    noteChannelHandling (*input);
+    if (settings.input != juce::File())
+        noteChannelHandling (*input);
     const auto settingsText = HostParameters::describe (*effect);
     noteRendering (*input, settingsText);
 
