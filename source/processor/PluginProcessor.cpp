@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "processor/PluginConstants.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -95,7 +97,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::cre
 
 const juce::String PelorvaneAudioProcessor::getName() const
 {
-    return "Pelorvane";
+    return PluginConstants::pluginName;
 }
 
 void PelorvaneAudioProcessor::prepareToPlay (double sampleRate, int)
