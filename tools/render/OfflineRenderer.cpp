@@ -1,7 +1,6 @@
 #include "render/OfflineRenderer.h"
 
 #include "dsp/mydsp.h"
-#include "render/TailGate.h"
 
 #include <cmath>
 
@@ -39,61 +38,43 @@ int OfflineRenderer::quietWindowSamples()
     return mydsp::kLine4Size;
 }
 
-OfflineRenderer::Outcome OfflineRenderer::render (InputSignal& input,
-                                                  const std::vector<AudioSink*>& inputSinks,
-                                                  const std::vector<AudioSink*>& outputSinks,
-                                                  const ProgressCallback& progress)
+TailGate::Limits OfflineRenderer::limitsFor (const InputSignal& input) const
 {
     const double sampleRate = input.getSampleRate();
-    const int blockSize = options.blockSize;
 
     TailGate::Limits limits;
     limits.inputLength = input.getLengthInSamples();
     limits.maxTailSamples = static_cast<juce::int64> (std::llround (options.tailLimitSeconds * sampleRate));
     limits.quietWindow = quietWindowSamples();
     limits.threshold = juce::Decibels::decibelsToGain (options.tailThresholdDb);
-    limits.maxBlockSize = blockSize;
+    limits.maxBlockSize = options.blockSize;
     limits.recentSamples = juce::jmax (1, static_cast<int> (0.1 * sampleRate));
-    TailGate gate (limits);
+    return limits;
+}
 
+OfflineRenderer::Outcome OfflineRenderer::render (InputSignal& input,
+                                                  const std::vector<AudioSink*>& inputSinks,
+                                                  const std::vector<AudioSink*>& outputSinks,
+                                                  const ProgressCallback& progress)
+{
+    TailGate gate (limitsFor (input));
     SinkFan fedInput (inputSinks);
     SinkFan output (outputSinks);
 
     Outcome outcome;
-    outcome.inputLength = limits.inputLength;
+    outcome.inputLength = input.getLengthInSamples();
 
     processor.setNonRealtime (true);
-    processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
-    processor.prepareToPlay (sampleRate, blockSize);
+    processor.setRateAndBufferSizeDetails (input.getSampleRate(), options.blockSize);
+    processor.prepareToPlay (input.getSampleRate(), options.blockSize);
 
-    juce::AudioBuffer<float> block (2, blockSize);
-    juce::MidiBuffer midi;
+    juce::AudioBuffer<float> block (2, options.blockSize);
 
-    while (! gate.isFinished())
+    while (! gate.isFinished() && outcome.error.isEmpty())
     {
-        const juce::int64 position = gate.getRenderedLength();
+        outcome.error = renderBlock (input, block, gate, fedInput, output);
 
-        if (! input.read (block, position, blockSize))
-        {
-            outcome.error = "reading the input failed at sample " + juce::String (position);
-            break;
-        }
-
-        const auto fedCount = static_cast<int> (juce::jlimit<juce::int64> (0, blockSize, limits.inputLength - position));
-        if (fedCount > 0)
-            fedInput.write (block.getArrayOfReadPointers(), 1, fedCount);
-
-        processor.processBlock (block, midi);
-        midi.clear();
-
-        const auto count = static_cast<int> (juce::jmin<juce::int64> (blockSize, gate.getRemainingAllowance()));
-        if (! gate.push (block, count, output))
-        {
-            outcome.error = "writing the output failed";
-            break;
-        }
-
-        if (progress && ! progress (gate.getRenderedLength(), limits.inputLength))
+        if (progress && ! progress (gate.getRenderedLength(), outcome.inputLength))
         {
             outcome.cancelled = true;
             break;
@@ -102,10 +83,30 @@ OfflineRenderer::Outcome OfflineRenderer::render (InputSignal& input,
 
     processor.releaseResources();
 
-    if (outcome.error.isEmpty() && ! outcome.cancelled)
-        outcome.tailCutByLimit = gate.wasCutByLimit();
-
+    outcome.tailCutByLimit = outcome.error.isEmpty() && ! outcome.cancelled && gate.wasCutByLimit();
     outcome.outputLength = gate.getWrittenLength();
     outcome.renderedLength = gate.getRenderedLength();
     return outcome;
+}
+
+juce::String OfflineRenderer::renderBlock (InputSignal& input, juce::AudioBuffer<float>& block, TailGate& gate, AudioSink& fedInput, AudioSink& output)
+{
+    const int blockSize = block.getNumSamples();
+    const juce::int64 position = gate.getRenderedLength();
+
+    if (! input.read (block, position, blockSize))
+        return "reading the input failed at sample " + juce::String (position);
+
+    const auto fedCount = static_cast<int> (juce::jlimit<juce::int64> (0, blockSize, input.getLengthInSamples() - position));
+    if (fedCount > 0)
+        fedInput.write (block.getArrayOfReadPointers(), 1, fedCount);
+
+    juce::MidiBuffer midi;
+    processor.processBlock (block, midi);
+
+    const auto count = static_cast<int> (juce::jmin<juce::int64> (blockSize, gate.getRemainingAllowance()));
+    if (! gate.push (block, count, output))
+        return "writing the output failed";
+
+    return {};
 }

@@ -2,6 +2,7 @@
 
 #include "render/AudioSink.h"
 #include "render/InputSignal.h"
+#include "render/TailGate.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -51,6 +52,11 @@ public:
     static int quietWindowSamples();
 
 private:
+    TailGate::Limits limitsFor (const InputSignal& input) const;
+
+    /** Feeds one block through the processor; returns an error message, or nothing. */
+    juce::String renderBlock (InputSignal& input, juce::AudioBuffer<float>& block, TailGate& gate, AudioSink& fedInput, AudioSink& output);
+
     juce::AudioProcessor& processor;
     Options options;
 };
