@@ -1,4 +1,7 @@
 #include "processor/PluginProcessor.h"
+#include "crash/CrashHandler.h"
+
+#include "processor/PluginConstants.h"
 
 #include <cmath>
 #include <cstdint>
@@ -72,6 +75,8 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
     // The container leaves the new records without values until a parameter moves;
     // a block saved before that must hold them all the same.
     stateSerializer.writeValuesIntoRecords();
+
+    CrashHandler::install();
 }
 
 PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
@@ -100,7 +105,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::cre
 
 const juce::String PelorvaneAudioProcessor::getName() const
 {
-    return "Pelorvane";
+    return PluginConstants::pluginName;
 }
 
 void PelorvaneAudioProcessor::prepareToPlay (double sampleRate, int)
