@@ -1,5 +1,7 @@
 #include "processor/StateSerializer.h"
 
+#include "processor/PluginConstants.h"
+
 #include <cmath>
 #include <string_view>
 
@@ -10,7 +12,6 @@ constexpr auto versionRecordType = "PARAM_META";
 constexpr auto idProperty = "id";
 constexpr auto valueProperty = "value";
 constexpr auto versionRecordId = "Plugin Version";
-constexpr auto pluginVersion = "2.0.0";
 
 // The framework's parser and tree conversions recurse once per level of nesting, so a
 // crafted block some thousands of levels deep would overflow the host thread's stack.
@@ -124,7 +125,7 @@ void StateSerializer::save (juce::MemoryBlock& destData)
 
     auto* versionRecord = new juce::XmlElement (versionRecordType);
     versionRecord->setAttribute (idProperty, versionRecordId);
-    versionRecord->setAttribute (valueProperty, pluginVersion);
+    versionRecord->setAttribute (valueProperty, PluginConstants::versionString);
     xml->prependChildElement (versionRecord);
 
     juce::AudioProcessor::copyXmlToBinary (*xml, destData);
