@@ -33,6 +33,49 @@ std::string_view visibleText (const void* data, int sizeInBytes)
     return text.substr (0, text.find ('\0'));
 }
 
+/** Well-formed UTF-8 only: no stray or missing continuation bytes, no overlong forms,
+    no surrogates and nothing beyond U+10FFFF. The framework's own check lets the
+    overlong forms through, and the parser then disagrees with itself about lengths.
+*/
+bool isWellFormedUtf8 (std::string_view text)
+{
+    for (size_t i = 0; i < text.size();)
+    {
+        const auto lead = (unsigned char) text[i];
+
+        if (lead < 0x80)
+        {
+            ++i;
+            continue;
+        }
+
+        const auto extra = lead >= 0xf0 ? 3 : (lead >= 0xe0 ? 2 : 1);
+        const char32_t smallest[] = { 0, 0x80, 0x800, 0x10000 };
+
+        if (lead < 0xc2 || lead > 0xf4 || i + (size_t) extra >= text.size())
+            return false;
+
+        auto codePoint = (char32_t) (lead & (0x3f >> extra));
+
+        for (int k = 1; k <= extra; ++k)
+        {
+            const auto next = (unsigned char) text[i + (size_t) k];
+
+            if ((next & 0xc0) != 0x80)
+                return false;
+
+            codePoint = (codePoint << 6) | (next & 0x3f);
+        }
+
+        if (codePoint < smallest[extra] || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
+            return false;
+
+        i += (size_t) extra + 1;
+    }
+
+    return true;
+}
+
 bool endsInsideHexReference (std::string_view text)
 {
     const auto reference = text.rfind ("&#");
@@ -54,10 +97,11 @@ bool holdsTooManyElements (std::string_view text)
     return false;
 }
 
-/** The framework's parser trusts its text more than a host's data deserves: it can step
-    past the end of the text over an invalid UTF-8 sequence or over a hexadecimal character
-    reference cut off there, and it expands entities declared in a document type without
-    limit. No block of ours holds any of that, so such blocks are refused before parsing.
+/** The framework's parser trusts its text more than a host's data deserves. Over invalid
+    UTF-8 it can lose its place and run on without end; after a hexadecimal character
+    reference cut off at the end of the text it steps past the terminating zero; and it
+    expands entities declared in a document type without limit. No block of ours holds
+    any of that, so such blocks are refused before parsing.
 */
 bool isSafeToParse (const void* data, int sizeInBytes)
 {
@@ -66,7 +110,7 @@ bool isSafeToParse (const void* data, int sizeInBytes)
 
     const auto text = visibleText (data, sizeInBytes);
 
-    return juce::CharPointer_UTF8::isValidString (text.data(), (int) text.size())
+    return isWellFormedUtf8 (text)
            && text.find ("<!DOCTYPE") == std::string_view::npos
            && ! endsInsideHexReference (text)
            && ! holdsTooManyElements (text);

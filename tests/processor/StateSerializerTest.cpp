@@ -107,14 +107,11 @@ void PrintTo (const Snapshot& snapshot, std::ostream* os)
 class StateSerializerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { processor = makeProcessor(); }
-
-    static std::unique_ptr<PelorvaneAudioProcessor> makeProcessor()
+    void SetUp() override
     {
         testing::internal::CaptureStdout();
-        auto made = std::make_unique<PelorvaneAudioProcessor>();
+        processor = std::make_unique<PelorvaneAudioProcessor>();
         testing::internal::GetCapturedStdout();
-        return made;
     }
 
     Bytes save()
@@ -182,7 +179,7 @@ int countChildrenWithId (const juce::XmlElement& root, const juce::String& id)
 }
 } // namespace
 
-TEST_F (StateSerializerTest, FreshProcessorSavesTheGoldenBlock)
+TEST_F (StateSerializerTest, SavesTheGoldenBlocks)
 {
     EXPECT_EQ (save(), goldenBlock (freshHeader, freshText));
 
@@ -192,10 +189,7 @@ TEST_F (StateSerializerTest, FreshProcessorSavesTheGoldenBlock)
     ASSERT_EQ (state.getNumChildren(), 5);
     for (const auto& record : state)
         EXPECT_TRUE (record.hasProperty ("value")) << record.getProperty ("id").toString();
-}
 
-TEST_F (StateSerializerTest, ChangedProcessorSavesTheGoldenBlock)
-{
     setAll (1.0f, 7.3f, 0.0f, 10.0f, 100.0f);
     EXPECT_EQ (save(), goldenBlock (changedHeader, changedText));
 }
@@ -298,6 +292,7 @@ TEST_F (StateSerializerTest, RejectedBlocksChangeNothing)
         { "repeated attribute", documentBlock ("<Pelorvane><PARAM id=\"Space\" value=\"9\" id=\"Tone\"/></Pelorvane>") },
         // The framework's parser loops for ever on this one, and reads past the text on the next two.
         { "invalid UTF-8", documentBlock ("<Pelorvane a=\"\xe4\x1c\x81\xbb\xa6}\"/>") },
+        { "overlong UTF-8", documentBlock ("<Pelorvane><PARAM id=\"Mix\" \xc1\x82value=\"3\"/></Pelorvane>") },
         { "UTF-8 cut off at the end", blockOf ("<Pelorvane a=\"\xf1") },
         { "hex reference cut off at the end", blockOf ("<Pelorvane a=\"&#x1") },
         { "document type", documentBlock ("<!DOCTYPE Pelorvane [<!ENTITY e \"<PARAM id='Space' value='9'/>\">]><Pelorvane>&e;</Pelorvane>") },
@@ -481,36 +476,29 @@ Bytes mutate (Bytes block, std::mt19937& rng)
     const char* const fragments[] = { "<", ">", "/>", "</Pelorvane>", "<PARAM id=\"Space\" value=\"", "\"", "nan", "1e30", "-", "\xc3", "\xf0", "\xa6",
                                       "&", "&#x", "&e;", "<!--", "]]>", "<!DOCTYPE Pelorvane [<!ENTITY e \"<a/>\">]>" };
 
-    const auto edits = 1 + (int) pick (4);
-    for (int edit = 0; edit < edits; ++edit)
+    for (auto edits = 1 + pick (4); edits > 0; --edits)
     {
-        switch (pick (7))
+        const auto at = pick (block.size() + 1);
+
+        switch (pick (6))
         {
             case 0:
-                if (! block.empty())
-                    block[pick (block.size())] = randomByte();
+                if (at < block.size())
+                    block[at] = randomByte();
                 break;
             case 1:
-                if (! block.empty())
-                    block[pick (block.size())] ^= (std::uint8_t) (1u << pick (8));
+                block.resize (block.size() - std::min (block.size(), pick (24)));
                 break;
             case 2:
-                block.resize (pick (block.size() + 1));
-                break;
-            case 3:
             {
                 const std::string fragment = fragments[pick (std::size (fragments))];
-                block.insert (block.begin() + (std::ptrdiff_t) pick (block.size() + 1), fragment.begin(), fragment.end());
+                block.insert (block.begin() + (std::ptrdiff_t) at, fragment.begin(), fragment.end());
                 break;
             }
-            case 4:
-                if (! block.empty())
-                {
-                    const auto start = pick (block.size());
-                    block.erase (block.begin() + (std::ptrdiff_t) start, block.begin() + (std::ptrdiff_t) std::min (block.size(), start + 1 + pick (16)));
-                }
+            case 3:
+                block.erase (block.begin() + (std::ptrdiff_t) at, block.begin() + (std::ptrdiff_t) std::min (block.size(), at + pick (16)));
                 break;
-            case 5:
+            case 4:
                 if (block.size() >= 8)
                 {
                     const std::uint32_t lengths[] = { 0u, 1u, (std::uint32_t) block.size() - 9, (std::uint32_t) block.size(), 0x7fffffffu, 0x80000000u, (std::uint32_t) rng() };
@@ -518,13 +506,9 @@ Bytes mutate (Bytes block, std::mt19937& rng)
                 }
                 break;
             default:
-            {
-                Bytes noise (pick (64));
-                for (auto& b : noise)
-                    b = randomByte();
-                block.insert (block.begin() + (std::ptrdiff_t) pick (block.size() + 1), noise.begin(), noise.end());
+                for (auto count = pick (64); count > 0; --count)
+                    block.insert (block.begin() + (std::ptrdiff_t) at, randomByte());
                 break;
-            }
         }
     }
 
@@ -588,6 +572,6 @@ TEST_F (StateSerializerTest, HostileBlocksNeitherCrashNorLeakIntoTheState)
     }
 
     // Both paths must have been exercised in earnest.
-    EXPECT_GT (accepted, 400);
-    EXPECT_GT (rejected, 400);
+    EXPECT_GT (accepted, 250);
+    EXPECT_GT (rejected, 1000);
 }
