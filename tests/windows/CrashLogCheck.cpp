@@ -116,7 +116,10 @@ DWORD runChild (const std::wstring& commandLine)
     std::wstring mutableLine = commandLine;
 
     if (! CreateProcessW (nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    {
+        std::printf ("  cannot start the host process: error %lu\n", GetLastError());
         return 0xFFFFFFFF;
+    }
 
     WaitForSingleObject (process.hProcess, 60000);
     DWORD exitCode = 0xFFFFFFFF;
