@@ -1,4 +1,5 @@
 #include "processor/PluginProcessor.h"
+#include "crash/CrashHandler.h"
 
 #include "processor/PluginConstants.h"
 
@@ -69,6 +70,8 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
 
     reverbDsp.buildUserInterface (&zoneMap);
     parameters.state = juce::ValueTree ("Pelorvane");
+
+    CrashHandler::install();
 }
 
 PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
