@@ -254,8 +254,13 @@ bool RawAudioHost::restoreState (const std::string& state)
     RawMemoryStream forComponent (state);
     RawMemoryStream forController (state);
 
-    return component->setState (&forComponent) == kResultTrue
-        && controller->setComponentState (&forController) == kResultOk;
+    if (component->setState (&forComponent) != kResultTrue)
+        return false;
+
+    // The controller takes the restored values from the component; the SDK's base class it
+    // ends in answers kNotImplemented, so its result says nothing.
+    controller->setComponentState (&forController);
+    return true;
 }
 
 double RawAudioHost::parameterValue (Vst::ParamID id) const

@@ -255,7 +255,7 @@ int restoreCommand (const std::string& modulePath, const std::string& statePath)
     if (! openedWell (restored) || state.empty())
         return finishReport();
 
-    check (restored.restoreState (state), "the component and the controller accept the state");
+    check (restored.restoreState (state), "the component accepts the state");
 
     checkParameter (restored, spaceId, 0.85, "Space");
     checkParameter (restored, lumensId, 0.7, "Lumens");
