@@ -25,7 +25,8 @@ public:
 class RawParamValueQueue : public Steinberg::Vst::IParamValueQueue
 {
 public:
-    RawParamValueQueue (Steinberg::Vst::ParamID id, double value) : id (id), value (value) {}
+    RawParamValueQueue (Steinberg::Vst::ParamID id, double value)
+        : id (id), value (value) {}
 
     Steinberg::Vst::ParamID PLUGIN_API getParameterId() override { return id; }
     Steinberg::int32 PLUGIN_API getPointCount() override { return 1; }
@@ -62,7 +63,8 @@ class RawMemoryStream : public Steinberg::IBStream
 {
 public:
     RawMemoryStream() = default;
-    explicit RawMemoryStream (std::string initialBytes) : bytes (std::move (initialBytes)) {}
+    explicit RawMemoryStream (std::string initialBytes)
+        : bytes (std::move (initialBytes)) {}
 
     const std::string& data() const { return bytes; }
 

@@ -146,8 +146,7 @@ std::vector<float> readSamples (const std::string& path)
 {
     const auto bytes = readFile (path);
     std::vector<float> samples (bytes.size() / sizeof (float));
-    std::copy (bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t> (samples.size() * sizeof (float)),
-               reinterpret_cast<char*> (samples.data()));
+    std::copy (bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t> (samples.size() * sizeof (float)), reinterpret_cast<char*> (samples.data()));
     return samples;
 }
 
@@ -178,8 +177,7 @@ int renderCommand (const std::string& modulePath, double sampleRate, const std::
         finite = finite && std::isfinite (sample);
     }
 
-    std::printf ("  %zu stereo samples at %.0f Hz, RMS %.6f\n", output.size() / 2, sampleRate,
-                 output.empty() ? 0.0 : std::sqrt (sumOfSquares / static_cast<double> (output.size())));
+    std::printf ("  %zu stereo samples at %.0f Hz, RMS %.6f\n", output.size() / 2, sampleRate, output.empty() ? 0.0 : std::sqrt (sumOfSquares / static_cast<double> (output.size())));
     check (finite, "every output sample is finite");
     check (sumOfSquares > 1.0, "the output carries the signal");
     check (writeFile (outputPath, output.data(), output.size() * sizeof (float)), "the output is written to " + outputPath);
@@ -211,7 +209,11 @@ int compareCommand (const std::string& pathA, const std::string& pathB, double a
     }
 
     std::printf ("  %zu samples, %zu differ; largest difference %.3g (peak %.3f, %.3g of it)\n",
-                 a.size(), differing, largestDifference, peak, peak > 0.0 ? largestDifference / peak : 0.0);
+                 a.size(),
+                 differing,
+                 largestDifference,
+                 peak,
+                 peak > 0.0 ? largestDifference / peak : 0.0);
     check (largestDifference <= allowed, "largest difference within " + std::to_string (allowed));
 
     return finishReport();
@@ -284,7 +286,10 @@ int usage (const char* program)
                   "       %s compare <a.f32> <b.f32> <largest allowed difference>\n"
                   "       %s save-state <module> <output.state>\n"
                   "       %s restore <module> <input.state>\n",
-                  program, program, program, program);
+                  program,
+                  program,
+                  program,
+                  program);
     return 2;
 }
 } // namespace

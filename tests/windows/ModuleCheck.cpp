@@ -36,7 +36,8 @@ std::string narrow (const wchar_t* text)
 
 std::string lowerCase (std::string text)
 {
-    std::transform (text.begin(), text.end(), text.begin(), [] (unsigned char c) { return static_cast<char> (std::tolower (c)); });
+    std::transform (text.begin(), text.end(), text.begin(), [] (unsigned char c)
+                    { return static_cast<char> (std::tolower (c)); });
     return text;
 }
 
@@ -185,7 +186,7 @@ private:
 std::string fourPartVersion (DWORD high, DWORD low)
 {
     return std::to_string (HIWORD (high)) + "." + std::to_string (LOWORD (high)) + "."
-         + std::to_string (HIWORD (low)) + "." + std::to_string (LOWORD (low));
+           + std::to_string (HIWORD (low)) + "." + std::to_string (LOWORD (low));
 }
 
 void checkFixedPart (const VersionRecord& record)
