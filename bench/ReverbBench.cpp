@@ -1,16 +1,23 @@
-// Prints the cost of the reverb per stereo sample at 48 kHz. Not a test: it asserts nothing.
+// Prints the cost of the reverb per stereo sample at 48 kHz: the engine's compute beside the
+// per-sample formulation it must match (same process, same input, same settings), and the
+// processor's whole processBlock. Not a test: it asserts nothing.
+#include "PerSampleReference.h"
 #include "dsp/mydsp.h"
 #include "processor/PluginProcessor.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
 {
 constexpr int sampleRate = 48000;
+constexpr int repetitions = 5;
 
 std::vector<float> makeNoise (int length, unsigned seed)
 {
@@ -30,7 +37,8 @@ void setNanosecondsPerSample (benchmark::State& state, int blockSize)
                                                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void computeBlocks (benchmark::State& state)
+template <typename ComputeBlock>
+void runEngine (benchmark::State& state, ComputeBlock computeBlock)
 {
     const int blockSize = int (state.range (0));
     auto engine = std::make_unique<mydsp>();
@@ -47,10 +55,20 @@ void computeBlocks (benchmark::State& state)
 
     for (auto _ : state)
     {
-        engine->compute (blockSize, inputs, outputs);
+        computeBlock (*engine, blockSize, inputs, outputs);
         benchmark::DoNotOptimize (outL.data());
     }
     setNanosecondsPerSample (state, blockSize);
+}
+
+void perSampleBlocks (benchmark::State& state)
+{
+    runEngine (state, computePerSample);
+}
+
+void computeBlocks (benchmark::State& state)
+{
+    runEngine (state, [] (mydsp& engine, int count, float** inputs, float** outputs) { engine.compute (count, inputs, outputs); });
 }
 
 void processBlocks (benchmark::State& state)
@@ -72,9 +90,59 @@ void processBlocks (benchmark::State& state)
     }
     setNanosecondsPerSample (state, blockSize);
 }
+
+/** Shows the runs as usual and keeps each benchmark's median cost per sample. */
+class MedianCollector : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns (const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns (runs);
+
+        for (const auto& run : runs)
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                nanosecondsPerSample[{ run.run_name.function_name, std::stoi (run.run_name.args) }] = run.counters.at ("ns_per_sample");
+    }
+
+    void printComparison() const
+    {
+        std::printf ("\nns per stereo sample at %d Hz, median of %d runs (CPU time)\n", sampleRate, repetitions);
+        std::printf ("%8s %12s %10s %8s\n", "block", "per-sample", "compute", "ratio");
+
+        for (int blockSize : { 32, 512 })
+        {
+            const auto perSample = nanosecondsPerSample.find ({ "perSampleBlocks", blockSize });
+            const auto fast = nanosecondsPerSample.find ({ "computeBlocks", blockSize });
+            if (perSample != nanosecondsPerSample.end() && fast != nanosecondsPerSample.end())
+                std::printf ("%8d %12.2f %10.2f %8.2f\n", blockSize, perSample->second, fast->second, perSample->second / fast->second);
+        }
+    }
+
+private:
+    std::map<std::pair<std::string, int>, double> nanosecondsPerSample;
+};
 } // namespace
 
-BENCHMARK (computeBlocks)->Arg (32)->Arg (512)->MinTime (1.0);
-BENCHMARK (processBlocks)->Arg (32)->Arg (512)->MinTime (1.0);
+BENCHMARK (perSampleBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repetitions);
+BENCHMARK (computeBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repetitions);
+BENCHMARK (processBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repetitions);
 
-BENCHMARK_MAIN();
+int main (int argc, char** argv)
+{
+    // The repetitions take turns in random order, so that the machine's load changing
+    // during the run weighs on both sides of the comparison alike.
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> arguments (argv, argv + argc);
+    arguments.insert (arguments.begin() + 1, interleave);
+    int argumentCount = int (arguments.size());
+
+    benchmark::Initialize (&argumentCount, arguments.data());
+    if (benchmark::ReportUnrecognizedArguments (argumentCount, arguments.data()))
+        return 1;
+
+    MedianCollector reporter;
+    benchmark::RunSpecifiedBenchmarks (&reporter);
+    reporter.printComparison();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -11,6 +11,7 @@ packages=(
   libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
   libfreetype-dev libfontconfig-dev libasound2-dev libgl-dev
   libpng-dev libjpeg-dev zlib1g-dev
+  fonts-dejavu-core
   xvfb xauth x11-utils imagemagick librsvg2-bin
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev wine64 wine dpkg-dev zip

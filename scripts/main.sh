@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the plug-in and says where it is.
+# Installs what is missing, builds the plug-in and the renderer, renders the built-in
+# demo phrase through the effect, and says where everything is.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
@@ -8,9 +9,23 @@ bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "$build"
 
 artefacts="$build/Pelorvane_artefacts/Release"
+renderer="$build/tools/render/pelorvane-render"
+demo="$build/demo"
+mkdir -p "$demo"
+
+"$renderer" -o "$demo/pelorvane-demo.wav" --spectrogram "$demo/pelorvane-demo-spectrogram.png"
+
+echo
+echo "Demo (built-in phrase through Pelorvane at its default settings):"
+echo "  audio:        $demo/pelorvane-demo.wav"
+echo "  spectrogram:  $demo/pelorvane-demo-spectrogram.png"
 echo
 echo "VST3 bundle:     $artefacts/VST3/Pelorvane.vst3"
 echo "Standalone app:  $artefacts/Standalone/Pelorvane"
+echo "Renderer:        $renderer   (--help for its options)"
 echo
 echo "Install the plug-in for your user with:"
 echo "  mkdir -p ~/.vst3 && cp -r \"$artefacts/VST3/Pelorvane.vst3\" ~/.vst3/"
+echo
+echo "Render your own recording with, for example:"
+echo "  \"$renderer\" my-take.wav -o my-take-shimmer.wav --space 7 --lumens 8 --spectrogram my-take.png"

@@ -1,8 +1,29 @@
 #pragma once
 
-/** Who the plug-in is, as the editor's links see it. */
+#include <cstdint>
+
+/** Who the plug-in is, as hosts, the saved state and the editor's links see it.
+    juce_add_plugin in CMakeLists.txt repeats the name, vendor, version, codes and
+    sub-category; the VST3 client fails to compile if the two ever disagree.
+*/
 namespace PluginConstants
 {
-// On a reserved example domain until the maker supplies its real address.
+constexpr auto pluginName = "Pelorvane";
+constexpr auto vendorName = "Ombrix Audio";
+constexpr auto versionString = "2.0.0";
+
+// Four-character codes as big-endian words: the last two words of every VST3 class identifier.
+constexpr std::uint32_t manufacturerCode = 0x4F6D6272; // "Ombr"
+constexpr std::uint32_t pluginCode = 0x446A756D;       // "Djum"
+
+constexpr auto vst3SubCategory = "Fx";
+
+// On a reserved example domain until the maker supplies its real addresses.
 constexpr auto webSiteHost = "www.example.com";
+constexpr auto vendorWebAddress = "https://www.example.com";
+constexpr auto vendorEmail = "support@example.com";
+
+// The one channel configuration hosts may ask for: stereo in, stereo out.
+constexpr short preferredInputChannels = 2;
+constexpr short preferredOutputChannels = 2;
 } // namespace PluginConstants

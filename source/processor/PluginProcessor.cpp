@@ -1,4 +1,7 @@
 #include "processor/PluginProcessor.h"
+#include "crash/CrashHandler.h"
+
+#include "processor/PluginConstants.h"
 
 #include "editor/PluginEditor.h"
 
@@ -69,6 +72,8 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
 
     reverbDsp.buildUserInterface (&zoneMap);
     parameters.state = juce::ValueTree ("Pelorvane");
+
+    CrashHandler::install();
 }
 
 PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
@@ -97,7 +102,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::cre
 
 const juce::String PelorvaneAudioProcessor::getName() const
 {
-    return "Pelorvane";
+    return PluginConstants::pluginName;
 }
 
 void PelorvaneAudioProcessor::prepareToPlay (double sampleRate, int)

@@ -100,12 +100,13 @@ struct NetworkCase
 {
     int sampleRate;
     ReferenceNetwork::Controls controls;
+    int blockSize = 512;
 };
 
 void PrintTo (const NetworkCase& c, std::ostream* os)
 {
     *os << c.sampleRate << " Hz, space " << c.controls.space << ", lumens " << c.controls.lumens
-        << ", tone " << c.controls.tone << ", mix " << c.controls.mix;
+        << ", tone " << c.controls.tone << ", mix " << c.controls.mix << ", blocks of " << c.blockSize;
 }
 
 class MydspMatchesReference : public ::testing::TestWithParam<NetworkCase>
@@ -121,7 +122,7 @@ TEST_P (MydspMatchesReference, OverLongNoiseRuns)
     engine.setControls (param.controls);
     ReferenceNetwork reference (param.sampleRate);
 
-    const auto actual = engine.run (input, 512);
+    const auto actual = engine.run (input, param.blockSize);
     const auto expected = runReference (reference, param.controls, input);
 
     EXPECT_TRUE (sameSamples (actual.left, expected.left));
@@ -136,7 +137,15 @@ INSTANTIATE_TEST_SUITE_P (SettingsAndRates,
                                              NetworkCase { 96000, { 7.3f, 2.1f, 9.9f, 0.37f } },
                                              NetworkCase { 22050, { 9.0f, 6.0f, 10.0f, 0.8f } },
                                              NetworkCase { 192000, { 3.0f, 8.0f, 1.0f, 0.66f } },
-                                             NetworkCase { 384000, { 6.5f, 4.5f, 7.5f, 0.25f } }),
+                                             NetworkCase { 384000, { 6.5f, 4.5f, 7.5f, 0.25f } },
+                                             // Low rates, where the damping corner is held below Nyquist.
+                                             NetworkCase { 8000, { 9.0f, 7.0f, 10.0f, 0.9f }, 1 },
+                                             NetworkCase { 11025, { 6.0f, 10.0f, 8.0f, 0.5f }, 33 },
+                                             NetworkCase { 16000, { 10.0f, 3.0f, 10.0f, 1.0f }, 4096 },
+                                             // Block sizes around the engine's groups of four.
+                                             NetworkCase { 48000, { 8.0f, 9.0f, 2.0f, 0.7f }, 1 },
+                                             NetworkCase { 48000, { 8.0f, 9.0f, 2.0f, 0.7f }, 3 },
+                                             NetworkCase { 44100, { 4.0f, 6.0f, 6.0f, 0.4f }, 4095 }),
                           [] (const auto& info) { return "case" + std::to_string (info.index) + "_" + std::to_string (info.param.sampleRate) + "Hz"; });
 
 TEST (Mydsp, ZonesChangedBetweenBlocksMatchReference)

@@ -6,7 +6,8 @@
 /** A deliberately plain, sample-by-sample model of the shimmer reverb network, written
     from its equations rather than from the engine: one small object per delay memory,
     per all-pass section and per line, no shared arrays and no masks spelled out by hand.
-    The engine must match it bit for bit.
+    The engine must match it bit for bit. Like the engine, it holds the filter corners'
+    pre-warped angles below Nyquist, which only matters below about 17.8 kHz.
 */
 class ReferenceNetwork
 {
