@@ -3,6 +3,8 @@
 
 #include "processor/PluginConstants.h"
 
+#include "editor/PluginEditor.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -197,8 +199,12 @@ juce::AudioProcessorParameter* PelorvaneAudioProcessor::getBypassParameter() con
     return parameters.getParameter (bypassName);
 }
 
-juce::AudioProcessorEditor* PelorvaneAudioProcessor::createEditor() { return nullptr; }
-bool PelorvaneAudioProcessor::hasEditor() const { return false; }
+juce::AudioProcessorEditor* PelorvaneAudioProcessor::createEditor()
+{
+    return new PelorvaneAudioProcessorEditor (*this);
+}
+
+bool PelorvaneAudioProcessor::hasEditor() const { return true; }
 
 int PelorvaneAudioProcessor::getNumPrograms() { return 1; }
 int PelorvaneAudioProcessor::getCurrentProgram() { return 0; }

@@ -1,0 +1,46 @@
+# The Windows side of the project, included by CMakeLists.txt when cross-building with
+# cmake/mingw-w64-x86_64.cmake: the module's codecs, version record, manifest and exports.
+
+# Debian's JUCE leaves out its bundled image codecs; scripts/prepare-mingw-libs.sh builds
+# static ones. Full file names, so that no import library (and no DLL beside the module)
+# is ever picked.
+find_library(PELORVANE_PNG_LIBRARY NAMES libpng16.a REQUIRED)
+find_library(PELORVANE_JPEG_LIBRARY NAMES libjpeg.a REQUIRED)
+find_path(PELORVANE_CODEC_INCLUDE_DIR NAMES png.h jpeglib.h jpegint.h REQUIRED)
+
+target_include_directories(Pelorvane PUBLIC "${PELORVANE_CODEC_INCLUDE_DIR}")
+target_link_libraries(Pelorvane PUBLIC
+    "${PELORVANE_PNG_LIBRARY}" "${PELORVANE_JPEG_LIBRARY}" "${ZLIB_LIBRARY}")
+
+# The Faust architecture headers are plain headers in the host's /usr/include, which as a
+# whole must stay out of a Windows build: only their folder is linked into the build tree.
+find_path(PELORVANE_FAUST_INCLUDE_DIR NAMES faust/gui/MapUI.h PATHS /usr/include
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(MAKE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/faust-headers")
+file(CREATE_LINK "${PELORVANE_FAUST_INCLUDE_DIR}/faust" "${CMAKE_CURRENT_BINARY_DIR}/faust-headers/faust" SYMBOLIC)
+target_include_directories(Pelorvane SYSTEM PUBLIC "${CMAKE_CURRENT_BINARY_DIR}/faust-headers")
+
+# Hosts load the module on its own: everything but the system DLLs is linked in.
+target_link_options(Pelorvane_VST3 PRIVATE -static -static-libgcc -static-libstdc++)
+
+# The framework adds no resource script to a VST3 module.
+get_target_property(PELORVANE_RC_COMPANY Pelorvane JUCE_COMPANY_NAME)
+get_target_property(PELORVANE_RC_PRODUCT Pelorvane JUCE_PRODUCT_NAME)
+set(PELORVANE_RC_MANIFEST "${PROJECT_SOURCE_DIR}/source/windows/Pelorvane.manifest")
+configure_file(source/windows/Pelorvane.rc.in "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane.rc" @ONLY)
+set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/Pelorvane.rc"
+    PROPERTIES OBJECT_DEPENDS "${PELORVANE_RC_MANIFEST}")
+
+target_sources(Pelorvane_VST3 PRIVATE
+    "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane.rc"
+    source/windows/Pelorvane.def)
+
+# Benchmarks and the unit tests need Linux-built libraries; the Windows build carries the
+# programs that check the module under Wine instead.
+set(PELORVANE_BUILD_BENCHMARKS OFF)
+set(PELORVANE_BUILD_TESTS OFF)
+
+if(PELORVANE_BUILD_WINE_TESTS)
+    enable_testing()
+    add_subdirectory(tests/windows)
+endif()

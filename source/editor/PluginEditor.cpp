@@ -1,0 +1,166 @@
+#include "editor/PluginEditor.h"
+
+#include "processor/PluginConstants.h"
+#include "processor/PluginProcessor.h"
+
+#include <BinaryData.h>
+
+namespace
+{
+constexpr auto bypassId = "Bypass";
+constexpr int valueBoxWidth = 100;
+constexpr int valueBoxHeight = 15;
+
+// The footswitch takes clicks only on its opaque body, not on its surround or shadow.
+constexpr float footswitchHitThreshold = 0.9f;
+
+juce::Image loadImage (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+void setValueBox (juce::Slider& knob, juce::Slider::TextEntryBoxPosition position)
+{
+    knob.setTextBoxStyle (position, true, valueBoxWidth, valueBoxHeight);
+}
+} // namespace
+
+PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProcessor& processorToEdit)
+    : AudioProcessorEditor (&processorToEdit)
+    , audioProcessor (processorToEdit)
+    , shareUrl (pageOnWebSite ("/pages/pelorvane-share-plugin"))
+    , boardUrl (pageOnWebSite ("/pages/add-pelorvane-to-your-board"))
+{
+    audioProcessor.parameters.addParameterListener (bypassId, this);
+
+    for (auto* knob : knobs)
+        setUpKnob (*knob);
+
+    attachKnobs();
+    mixKnob.setTextValueSuffix ("%");
+
+    buttonAttachments.add (new ButtonAttachment (audioProcessor.parameters, bypassId, footswitch));
+    setUpFootswitch();
+    setUpLamp();
+
+    shareButtonImage = loadImage (BinaryData::button1_png, BinaryData::button1_pngSize);
+    setUpLinkButton (shareButton, shareButtonImage, shareUrl);
+    boardButtonImage = loadImage (BinaryData::button2_png, BinaryData::button2_pngSize);
+    setUpLinkButton (boardButton, boardButtonImage, boardUrl);
+
+    backgroundImage = loadImage (BinaryData::Background_png, BinaryData::Background_pngSize);
+
+    addAndMakeVisible (footswitch);
+    addAndMakeVisible (bypassLamp);
+    addAndMakeVisible (shareButton);
+    addAndMakeVisible (boardButton);
+
+    setSize (windowWidth, windowHeight);
+}
+
+PelorvaneAudioProcessorEditor::~PelorvaneAudioProcessorEditor()
+{
+    juce::ImageCache::releaseUnusedImages();
+
+    for (auto* knob : knobs)
+        knob->setLookAndFeel (nullptr);
+
+    // Waits for a notification in progress on another thread; none arrives after this.
+    audioProcessor.parameters.removeParameterListener (bypassId, this);
+}
+
+void PelorvaneAudioProcessorEditor::setUpKnob (OmbrixSlider& knob)
+{
+    addAndMakeVisible (knob);
+    knob.setSliderStyle (juce::Slider::RotaryVerticalDrag);
+    setValueBox (knob, juce::Slider::NoTextBox);
+
+    // The value shows only while the knob is being turned.
+    knob.onDragStart = [&knob] { setValueBox (knob, juce::Slider::TextBoxAbove); };
+    knob.onDragEnd = [&knob] { setValueBox (knob, juce::Slider::NoTextBox); };
+
+    knob.setLookAndFeel (&knobLookAndFeel);
+}
+
+void PelorvaneAudioProcessorEditor::attachKnobs()
+{
+    const std::array<const char*, 4> ids { "Space", "Lumens", "Tone", "Mix" };
+
+    for (size_t i = 0; i < knobs.size(); ++i)
+        sliderAttachments.add (new SliderAttachment (audioProcessor.parameters, ids[i], *knobs[i]));
+}
+
+void PelorvaneAudioProcessorEditor::setUpFootswitch()
+{
+    switchUpImage = loadImage (BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize);
+    switchDownImage = loadImage (BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize);
+    setButtonImages (footswitch, switchUpImage, switchDownImage, footswitchHitThreshold);
+
+    footswitch.setToggleable (true);
+    footswitch.setClickingTogglesState (true);
+}
+
+void PelorvaneAudioProcessorEditor::setUpLamp()
+{
+    lampOnImage = loadImage (BinaryData::LED_on_png, BinaryData::LED_on_pngSize);
+    lampOffImage = loadImage (BinaryData::LED_off_png, BinaryData::LED_off_pngSize);
+    setButtonImages (bypassLamp, lampOffImage, lampOnImage, 0.0f);
+
+    showLampForCurrentBypass();
+}
+
+void PelorvaneAudioProcessorEditor::setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url)
+{
+    setButtonImages (button, image, image, 0.0f);
+    button.onClick = [this, &url] { openLink (url); };
+}
+
+void PelorvaneAudioProcessorEditor::setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold)
+{
+    const auto noOverlay = juce::Colour (0x00000000);
+
+    button.setImages (true, true, false, normal, 1.0f, noOverlay, juce::Image(), 1.0f, noOverlay, down, 1.0f, noOverlay, hitTestAlphaThreshold);
+}
+
+juce::URL PelorvaneAudioProcessorEditor::pageOnWebSite (const char* path)
+{
+    return juce::URL (juce::String ("https://") + PluginConstants::webSiteHost + path);
+}
+
+void PelorvaneAudioProcessorEditor::showLampForCurrentBypass()
+{
+    const auto bypass = audioProcessor.parameters.getRawParameterValue (bypassId)->load();
+    bypassLamp.setToggleState (bypass < 0.5f, juce::dontSendNotification);
+}
+
+void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
+{
+    g.drawImageWithin (backgroundImage, 0, 0, getWidth(), getHeight(), juce::RectanglePlacement::stretchToFit);
+}
+
+void PelorvaneAudioProcessorEditor::resized()
+{
+    spaceKnob.setBounds (spaceKnobBounds);
+    lumensKnob.setBounds (lumensKnobBounds);
+    toneKnob.setBounds (toneKnobBounds);
+    mixKnob.setBounds (mixKnobBounds);
+    footswitch.setBounds (footswitchBounds);
+    bypassLamp.setBounds (lampBounds);
+    shareButton.setBounds (shareButtonBounds);
+    boardButton.setBounds (boardButtonBounds);
+}
+
+void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parameterID, float newValue)
+{
+    if (parameterID != bypassId)
+        return;
+
+    if (! juce::MessageManager::existsAndIsCurrentThread())
+    {
+        // Read again on the message thread, so a burst of changes ends on the latest value.
+        lampRefresh.triggerAsyncUpdate();
+        return;
+    }
+
+    bypassLamp.setToggleState (juce::approximatelyEqual (newValue, 0.0f), juce::dontSendNotification);
+}

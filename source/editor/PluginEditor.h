@@ -1,0 +1,101 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "editor/OmbrixSlider.h"
+#include "editor/OmbrixSliderLookAndFeel.h"
+
+#include <array>
+#include <functional>
+
+class PelorvaneAudioProcessor;
+
+/** The effect's window: a pedal with four knobs, a bypass footswitch, a lamp that is lit
+    while the effect is active, and two buttons that open pages on the maker's web site.
+*/
+class PelorvaneAudioProcessorEditor : public juce::AudioProcessorValueTreeState::Listener,
+                                      public juce::AudioProcessorEditor
+{
+public:
+    explicit PelorvaneAudioProcessorEditor (PelorvaneAudioProcessor& processorToEdit);
+    ~PelorvaneAudioProcessorEditor() override;
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    /** May be called on any thread; the lamp itself is only ever touched on the message thread. */
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    /** Opens the link buttons' pages; replaceable so that tests never start a browser. */
+    std::function<void (const juce::URL&)> openLink = [] (const juce::URL& url) { url.launchInDefaultBrowser(); };
+
+    static constexpr int windowWidth = 630;
+    static constexpr int windowHeight = 801;
+
+private:
+    /** Hands a lamp update from whichever thread changed "Bypass" to the message thread. */
+    class LampRefresh : public juce::AsyncUpdater
+    {
+    public:
+        explicit LampRefresh (std::function<void()> refreshLamp) : refresh (std::move (refreshLamp)) {}
+        void handleAsyncUpdate() override { refresh(); }
+
+    private:
+        std::function<void()> refresh;
+    };
+
+    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
+    using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
+
+    void setUpKnob (OmbrixSlider& knob);
+    void attachKnobs();
+    void setUpFootswitch();
+    void setUpLamp();
+    void setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url);
+    void showLampForCurrentBypass();
+
+    static void setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold);
+    static juce::URL pageOnWebSite (const char* path);
+
+    juce::ImageButton footswitch;
+    PelorvaneAudioProcessor& audioProcessor;
+
+    OmbrixSliderLookAndFeel knobLookAndFeel;
+    OmbrixSlider spaceKnob;
+    OmbrixSlider lumensKnob;
+    OmbrixSlider toneKnob;
+    OmbrixSlider mixKnob;
+    const std::array<OmbrixSlider*, 4> knobs { &spaceKnob, &lumensKnob, &toneKnob, &mixKnob };
+
+    juce::Image backgroundImage;
+    juce::Image switchUpImage;
+    juce::Image switchDownImage;
+    juce::Image lampOnImage;
+    juce::Image lampOffImage;
+    juce::Image shareButtonImage;
+    juce::Image boardButtonImage;
+
+    juce::ImageButton bypassLamp;
+    const juce::URL shareUrl;
+    const juce::URL boardUrl;
+    juce::ImageButton shareButton;
+    juce::ImageButton boardButton;
+
+    static inline const juce::Rectangle<int> spaceKnobBounds { 196, 139, 90, 90 };
+    static inline const juce::Rectangle<int> lumensKnobBounds { 331, 139, 90, 90 };
+    static inline const juce::Rectangle<int> toneKnobBounds { 196, 266, 90, 90 };
+    static inline const juce::Rectangle<int> mixKnobBounds { 331, 266, 90, 90 };
+    static inline const juce::Rectangle<int> footswitchBounds { 225, 441, 180, 180 };
+    static inline const juce::Rectangle<int> lampBounds { 375, 504, 50, 50 };
+    static inline const juce::Rectangle<int> shareButtonBounds { 60, 730, 206, 44 };
+    static inline const juce::Rectangle<int> boardButtonBounds { 360, 730, 206, 44 };
+
+    LampRefresh lampRefresh { [this] { showLampForCurrentBypass(); } };
+
+    // Last, so that they are destroyed before the controls they drive.
+    juce::OwnedArray<SliderAttachment> sliderAttachments;
+    juce::OwnedArray<ButtonAttachment> buttonAttachments;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessorEditor)
+};

@@ -1,0 +1,467 @@
+#include "editor/OmbrixSlider.h"
+#include "editor/OmbrixSliderLookAndFeel.h"
+#include "editor/PluginEditor.h"
+#include "processor/PluginConstants.h"
+#include "processor/PluginProcessor.h"
+
+#include "EditorTestSupport.h"
+
+#include <BinaryData.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <malloc.h>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using namespace EditorTestSupport;
+
+namespace
+{
+const juce::Rectangle<int> knobBounds[] = { { 196, 139, 90, 90 }, { 331, 139, 90, 90 }, { 196, 266, 90, 90 }, { 331, 266, 90, 90 } };
+const juce::Rectangle<int> footswitchBounds (225, 441, 180, 180);
+const juce::Rectangle<int> lampBounds (375, 504, 50, 50);
+const juce::Rectangle<int> shareButtonBounds (60, 730, 206, 44);
+const juce::Rectangle<int> boardButtonBounds (360, 730, 206, 44);
+const juce::Point<float> switchBodyCentre (315.0f, 531.0f);
+
+enum ChildIndex
+{
+    spaceIndex,
+    lumensIndex,
+    toneIndex,
+    mixIndex,
+    footswitchIndex,
+    lampIndex,
+    shareIndex,
+    boardIndex
+};
+
+juce::Image decode (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); }
+
+void drawInto (juce::Graphics& g, const juce::Image& image, juce::Rectangle<int> area)
+{
+    g.drawImage (image, area.getX(), area.getY(), area.getWidth(), area.getHeight(), 0, 0, image.getWidth(), image.getHeight());
+}
+
+/** The window as it should look with every knob at its default. */
+juce::Image expectedWindow (bool bypassed, bool lampHeld = false, bool withPointers = true)
+{
+    juce::Image image (juce::Image::ARGB, 630, 801, true);
+    juce::Graphics g (image);
+    g.drawImageWithin (decode (BinaryData::Background_png, BinaryData::Background_pngSize), 0, 0, 630, 801, juce::RectanglePlacement::stretchToFit);
+
+    const auto strip = decode (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize);
+    for (const auto& knob : knobBounds)
+        if (withPointers)
+            g.drawImage (strip, knob.getX(), knob.getY(), 105, 105, 0, 50 * 421, 421, 421);
+
+    drawInto (g, bypassed ? decode (BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize) : decode (BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize), footswitchBounds);
+    drawInto (g, bypassed && ! lampHeld ? decode (BinaryData::LED_off_png, BinaryData::LED_off_pngSize) : decode (BinaryData::LED_on_png, BinaryData::LED_on_pngSize), lampBounds);
+    drawInto (g, decode (BinaryData::button1_png, BinaryData::button1_pngSize), shareButtonBounds);
+    drawInto (g, decode (BinaryData::button2_png, BinaryData::button2_pngSize), boardButtonBounds);
+    return image;
+}
+
+juce::Label* valueBoxOf (juce::Component& knob)
+{
+    for (auto* child : knob.getChildren())
+        if (auto* label = dynamic_cast<juce::Label*> (child))
+            return label;
+
+    return nullptr;
+}
+
+void saveArtefact (const juce::Image& image, const char* fileName)
+{
+    const auto file = juce::File (PELORVANE_ARTEFACT_DIR).getChildFile (fileName);
+    file.getParentDirectory().createDirectory();
+    file.deleteFile();
+    juce::FileOutputStream stream (file);
+    ASSERT_TRUE (stream.openedOk());
+    juce::PNGImageFormat().writeImageToStream (image, stream);
+}
+
+class EditorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The processor announces the framework version on standard output.
+        testing::internal::CaptureStdout();
+        processor = std::make_unique<PelorvaneAudioProcessor>();
+        testing::internal::GetCapturedStdout();
+        openEditor();
+    }
+
+    void TearDown() override
+    {
+        editor.reset();
+        processor.reset();
+    }
+
+    void openEditor()
+    {
+        editor.reset();
+        editor.reset (dynamic_cast<PelorvaneAudioProcessorEditor*> (processor->createEditor()));
+        ASSERT_NE (editor, nullptr);
+        editor->openLink = [this] (const juce::URL& url) { openedLinks.add (url.toString (true)); };
+    }
+
+    /** Puts the window on the (virtual) screen so mouse events go through hit testing. */
+    void showOnDesktop()
+    {
+        // Keep the real pointer off the window, so no real mouse events interfere.
+        juce::Desktop::setMousePosition ({ 1000, 900 });
+        editor->setTopLeftPosition (0, 0);
+        editor->addToDesktop (0);
+        editor->setVisible (true);
+        ASSERT_NE (editor->getPeer(), nullptr);
+        mouse = std::make_unique<PeerMouse> (*editor);
+
+        // The footswitch's hit test reads the image where it was last painted.
+        pumpMessages (300);
+    }
+
+    juce::RangedAudioParameter& parameter (const char* id) { return *processor->parameters.getParameter (id); }
+    float plainValue (const char* id) { return processor->parameters.getRawParameterValue (id)->load(); }
+
+    void setPlainValue (const char* id, float value)
+    {
+        auto& p = parameter (id);
+        p.setValueNotifyingHost (p.convertTo0to1 (value));
+    }
+
+    juce::Component& child (int index) { return *editor->getChildComponent (index); }
+    OmbrixSlider& knob (int index) { return dynamic_cast<OmbrixSlider&> (child (index)); }
+    juce::ImageButton& button (int index) { return dynamic_cast<juce::ImageButton&> (child (index)); }
+    bool lampLit() { return button (lampIndex).getToggleState(); }
+
+    juce::Image snapshot() { return editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f); }
+
+    juce::ScopedJuceInitialiser_GUI juceInit;
+    std::unique_ptr<PelorvaneAudioProcessor> processor;
+    std::unique_ptr<OmbrixSliderLookAndFeel> replacementLookAndFeel;
+    std::unique_ptr<PelorvaneAudioProcessorEditor> editor;
+    std::unique_ptr<PeerMouse> mouse;
+    juce::StringArray openedLinks;
+};
+} // namespace
+
+TEST_F (EditorTest, HasTheFixedSizeAndItsControlsInTheirPlacesAndOrder)
+{
+    EXPECT_TRUE (processor->hasEditor());
+    EXPECT_EQ (editor->getBounds(), juce::Rectangle<int> (0, 0, 630, 801));
+    EXPECT_FALSE (editor->isResizable());
+    ASSERT_EQ (editor->getNumChildComponents(), 8);
+
+    // Later children lie above earlier ones: the lamp above the switch, the links last.
+    for (int i = spaceIndex; i <= mixIndex; ++i)
+        EXPECT_EQ (knob (i).getBounds(), knobBounds[i]) << "knob " << i;
+
+    EXPECT_EQ (button (footswitchIndex).getBounds(), footswitchBounds);
+    EXPECT_EQ (button (lampIndex).getBounds(), lampBounds);
+    EXPECT_EQ (button (shareIndex).getBounds(), shareButtonBounds);
+    EXPECT_EQ (button (boardIndex).getBounds(), boardButtonBounds);
+
+    // Placement does not follow the window's size.
+    editor->setSize (800, 900);
+    EXPECT_EQ (button (footswitchIndex).getBounds(), footswitchBounds);
+}
+
+TEST_F (EditorTest, KnobsAreBoundToTheirParameters)
+{
+    const char* ids[] = { "Space", "Lumens", "Tone", "Mix" };
+    const float values[] = { 2.5f, 7.0f, 0.0f, 80.0f };
+
+    for (int i = spaceIndex; i <= mixIndex; ++i)
+    {
+        SCOPED_TRACE (ids[i]);
+        setPlainValue (ids[i], values[i]);
+        EXPECT_DOUBLE_EQ (knob (i).getValue(), values[i]);
+        EXPECT_EQ (knob (i).getSliderStyle(), juce::Slider::RotaryVerticalDrag);
+        EXPECT_EQ (knob (i).getTextBoxPosition(), juce::Slider::NoTextBox);
+        EXPECT_DOUBLE_EQ (knob (i).getMaximum(), i == mixIndex ? 100.0 : 10.0);
+    }
+
+    // And the other way round: turning a knob moves its parameter.
+    knob (lumensIndex).setValue (3.3, juce::sendNotificationSync);
+    EXPECT_FLOAT_EQ (plainValue ("Lumens"), 3.3f);
+}
+
+TEST_F (EditorTest, SnapshotShowsLampAndSwitchForEachBypassState)
+{
+    const auto active = snapshot();
+    saveArtefact (active, "editor.png");
+
+    const auto activeLook = expectedWindow (false);
+    const auto bypassedLook = expectedWindow (true);
+    const auto whole = editor->getLocalBounds();
+
+    EXPECT_LT (meanDifference (active, activeLook, whole), 0.5);
+    EXPECT_GT (meanDifference (active, bypassedLook, lampBounds), 10.0) << "lamp should be lit";
+    EXPECT_GT (meanDifference (active, bypassedLook, footswitchBounds), 2.0) << "switch should be up";
+
+    setPlainValue ("Bypass", 1.0f);
+    const auto bypassed = snapshot();
+    saveArtefact (bypassed, "editor-bypassed.png");
+
+    EXPECT_LT (meanDifference (bypassed, bypassedLook, whole), 0.5);
+    EXPECT_GT (meanDifference (bypassed, activeLook, lampBounds), 10.0) << "lamp should be dark";
+
+    // A window opened while bypassed starts dark with the switch down.
+    openEditor();
+    EXPECT_FALSE (lampLit());
+    EXPECT_TRUE (button (footswitchIndex).getToggleState());
+    EXPECT_LT (meanDifference (snapshot(), bypassedLook, whole), 0.5);
+}
+
+TEST_F (EditorTest, ClickOnTheSwitchBodyFlipsBypassAndTheLampFollows)
+{
+    showOnDesktop();
+    ASSERT_TRUE (lampLit());
+
+    mouse->click (switchBodyCentre);
+    EXPECT_EQ (plainValue ("Bypass"), 1.0f);
+    EXPECT_TRUE (button (footswitchIndex).getToggleState());
+    EXPECT_FALSE (lampLit());
+
+    mouse->click (switchBodyCentre + juce::Point<float> (20.0f, -20.0f));
+    EXPECT_EQ (plainValue ("Bypass"), 0.0f);
+    EXPECT_TRUE (lampLit());
+}
+
+TEST_F (EditorTest, ClicksBesideTheSwitchBodyDoNothing)
+{
+    showOnDesktop();
+
+    // The transparent corner of the switch's square.
+    mouse->click ({ 232.0f, 448.0f });
+    EXPECT_EQ (plainValue ("Bypass"), 0.0f);
+
+    // The soft shadow of the pressed switch, shown while bypassed.
+    setPlainValue ("Bypass", 1.0f);
+    const auto down = decode (BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize);
+    juce::Point<float> shadow;
+    bool found = false;
+
+    for (int y = footswitchBounds.getY(); y < footswitchBounds.getBottom() && ! found; ++y)
+    {
+        for (int x = footswitchBounds.getX(); x < footswitchBounds.getRight() && ! found; ++x)
+        {
+            // The image pixel the button's hit test reads for this window pixel.
+            const auto alpha = down.getPixelAt ((x - 225) * 425 / 180, (y - 441) * 425 / 180).getAlpha();
+            const auto outsideBody = switchBodyCentre.getDistanceFrom ({ (float) x, (float) y }) > 56.0f;
+            if (alpha > 30 && alpha <= 230 && outsideBody && ! lampBounds.contains (x, y))
+            {
+                shadow = { static_cast<float> (x), static_cast<float> (y) };
+                found = true;
+            }
+        }
+    }
+
+    ASSERT_TRUE (found) << "the pressed switch has no soft shadow below its body";
+    mouse->click (shadow);
+    EXPECT_EQ (plainValue ("Bypass"), 1.0f);
+    EXPECT_FALSE (lampLit());
+
+    // While the body itself still switches.
+    mouse->click (switchBodyCentre);
+    EXPECT_EQ (plainValue ("Bypass"), 0.0f);
+}
+
+TEST_F (EditorTest, HoldingTheLampShowsItLitAndChangesNothing)
+{
+    showOnDesktop();
+    setPlainValue ("Bypass", 1.0f);
+    const juce::Point<float> lampCentre (400.0f, 529.0f);
+
+    mouse->press (lampCentre);
+    EXPECT_LT (meanDifference (snapshot(), expectedWindow (true, true), lampBounds), 0.5);
+
+    mouse->release (lampCentre);
+    EXPECT_LT (meanDifference (snapshot(), expectedWindow (true), lampBounds), 0.5);
+    EXPECT_EQ (plainValue ("Bypass"), 1.0f);
+    EXPECT_FALSE (lampLit());
+}
+
+TEST_F (EditorTest, BypassChangedOnAnotherThreadReachesTheLampOnTheMessageThread)
+{
+    ASSERT_TRUE (lampLit());
+
+    std::thread ([this] { parameter ("Bypass").setValueNotifyingHost (1.0f); }).join();
+    EXPECT_TRUE (lampLit()) << "the lamp must not be touched off the message thread";
+
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return ! lampLit(); }));
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return button (footswitchIndex).getToggleState(); }));
+
+    // A burst of changes ends on the last one.
+    std::thread ([this] {
+        for (int i = 0; i < 101; ++i)
+            parameter ("Bypass").setValueNotifyingHost (i % 2 == 0 ? 0.0f : 1.0f);
+    }).join();
+
+    pumpMessages (100);
+    EXPECT_TRUE (lampLit());
+}
+
+TEST_F (EditorTest, UpdatePostedBeforeTheWindowClosesIsDropped)
+{
+    std::thread ([this] { parameter ("Bypass").setValueNotifyingHost (1.0f); }).join();
+    editor.reset();
+
+    pumpMessages (100); // would touch the dead window's lamp if the update were still queued
+    openEditor();
+    EXPECT_FALSE (lampLit());
+}
+
+TEST_F (EditorTest, DoubleClickReturnsAKnobToItsDefault)
+{
+    showOnDesktop();
+    setPlainValue ("Space", 8.0f);
+    setPlainValue ("Mix", 80.0f);
+
+    for (const auto index : { spaceIndex, mixIndex })
+    {
+        const auto centre = knobBounds[index].getCentre().toFloat();
+        mouse->click (centre);
+        mouse->click (centre);
+    }
+
+    EXPECT_FLOAT_EQ (plainValue ("Space"), 5.0f);
+    EXPECT_FLOAT_EQ (plainValue ("Mix"), 50.0f);
+}
+
+TEST_F (EditorTest, ValueBoxShowsWhileDraggingAndPointerReturns)
+{
+    showOnDesktop();
+    const juce::Point<int> pointerAtPress (900, 700);
+
+    for (const auto index : { toneIndex, mixIndex })
+    {
+        auto& turned = knob (index);
+        const auto centre = knobBounds[index].getCentre().toFloat();
+        juce::Desktop::setMousePosition (pointerAtPress);
+
+        mouse->press (centre);
+        auto* box = valueBoxOf (turned);
+        ASSERT_NE (box, nullptr);
+        EXPECT_EQ (box->getText(), index == mixIndex ? "50%" : "5.0");
+        EXPECT_EQ (box->getBounds(), juce::Rectangle<int> (0, 0, 90, 15));
+        EXPECT_TRUE (turned.getMouseCursor() == juce::MouseCursor::NoCursor);
+
+        // 25 px up is a tenth of the range.
+        juce::Desktop::setMousePosition ({ 1100, 300 });
+        mouse->drag (centre - juce::Point<float> (0.0f, 25.0f));
+        box = valueBoxOf (turned);
+        ASSERT_NE (box, nullptr);
+        EXPECT_EQ (box->getText(), index == mixIndex ? "60%" : "6.0");
+
+        const auto boxPixels = crop (snapshot(), knobBounds[index].withHeight (15));
+        EXPECT_EQ (boxPixels.getPixelAt (2, 2), juce::Colour (0xff000000));
+        EXPECT_GT (countPixels (boxPixels, boxPixels.getBounds(), [] (juce::Colour c) { return c.getBrightness() > 0.9f; }), 5);
+
+        mouse->release (centre - juce::Point<float> (0.0f, 25.0f));
+        EXPECT_EQ (valueBoxOf (turned), nullptr);
+        EXPECT_EQ (juce::Desktop::getMousePosition(), pointerAtPress);
+        EXPECT_TRUE (turned.getMouseCursor() == juce::MouseCursor::NormalCursor);
+    }
+
+    EXPECT_FLOAT_EQ (plainValue ("Tone"), 6.0f);
+    EXPECT_FLOAT_EQ (plainValue ("Mix"), 60.0f);
+}
+
+TEST_F (EditorTest, LinkButtonsOpenTheirPages)
+{
+    showOnDesktop();
+    const auto before = snapshot();
+
+    mouse->click (shareButtonBounds.getCentre().toFloat());
+    mouse->click (boardButtonBounds.getCentre().toFloat());
+
+    ASSERT_EQ (openedLinks.size(), 2);
+    const auto site = juce::String ("https://") + PluginConstants::webSiteHost;
+    EXPECT_EQ (openedLinks[0], site + "/pages/pelorvane-share-plugin");
+    EXPECT_EQ (openedLinks[1], site + "/pages/add-pelorvane-to-your-board");
+    EXPECT_EQ (plainValue ("Bypass"), 0.0f);
+    EXPECT_LT (meanDifference (snapshot(), before, editor->getLocalBounds()), 0.01);
+}
+
+TEST_F (EditorTest, KnobStripThatDoesNotDecodeShowsNoImageWhileTheRestDraws)
+{
+    std::vector<char> corrupted (BinaryData::knob_strip_png, BinaryData::knob_strip_png + BinaryData::knob_strip_pngSize);
+    for (size_t i = 0; i < 16; ++i)
+        corrupted[i] = 0;
+
+    replacementLookAndFeel = std::make_unique<OmbrixSliderLookAndFeel> (corrupted.data(), static_cast<int> (corrupted.size()));
+    for (int i = spaceIndex; i <= mixIndex; ++i)
+        knob (i).setLookAndFeel (replacementLookAndFeel.get());
+
+    const auto image = snapshot();
+    const auto expected = expectedWindow (false, false, false);
+
+    // Everything but the knobs as usual: the switch and everything below it.
+    EXPECT_LT (meanDifference (image, expected, { 0, 380, 630, 421 }), 0.5);
+
+    for (const auto& bounds : knobBounds)
+    {
+        const auto textArea = juce::Rectangle<int> (30, 45, 32, 45) + bounds.getPosition();
+        const auto knobArea = bounds.withSize (105, 105);
+        const auto lighter = [&] (juce::Point<int> p) {
+            return image.getPixelAt (p.x, p.y).getPerceivedBrightness() > expected.getPixelAt (p.x, p.y).getPerceivedBrightness() + 0.2f;
+        };
+
+        int inText = 0, elsewhere = 0;
+        for (int y = knobArea.getY(); y < knobArea.getBottom(); ++y)
+            for (int x = knobArea.getX(); x < knobArea.getRight(); ++x)
+                if (lighter ({ x, y }))
+                    ++(textArea.contains (x, y) ? inText : elsewhere);
+
+        EXPECT_GT (inText, 10) << "no text in " << bounds.toString();
+        EXPECT_EQ (elsewhere, 0) << "pointer or other drawing in " << bounds.toString();
+    }
+}
+
+TEST_F (EditorTest, OpeningAndClosingRepeatedlyLeavesNothingBehind)
+{
+    // Host automation of "Bypass" keeps arriving while windows come and go.
+    std::atomic<bool> running { true };
+    std::thread automation ([&] {
+        for (int i = 0; running; ++i)
+            parameter ("Bypass").setValueNotifyingHost (i % 2 == 0 ? 1.0f : 0.0f);
+    });
+
+    for (int i = 0; i < 100; ++i)
+    {
+        openEditor();
+        if (i % 10 == 0)
+            pumpMessages (5);
+    }
+
+    running = false;
+    automation.join();
+    editor.reset();
+    pumpMessages (100);
+
+    // Memory: a hundred more windows opened and closed cost nothing that stays.
+    openEditor();
+    editor.reset();
+    pumpMessages (50);
+    const auto before = mallinfo2().uordblks;
+
+    for (int i = 0; i < 100; ++i)
+        openEditor();
+
+    editor.reset();
+    pumpMessages (50);
+    const auto after = mallinfo2().uordblks;
+    EXPECT_LT (static_cast<double> (after) - static_cast<double> (before), 64.0 * 1024.0);
+
+    // The one window open now still follows "Bypass" from any thread.
+    openEditor();
+    const auto target = plainValue ("Bypass") < 0.5f ? 1.0f : 0.0f;
+    std::thread ([&] { parameter ("Bypass").setValueNotifyingHost (target); }).join();
+    EXPECT_TRUE (pumpMessagesUntil ([&] { return lampLit() == (target == 0.0f); }));
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/vst/ivstaudioprocessor.h>
+#include <pluginterfaces/vst/ivstcomponent.h>
+#include <pluginterfaces/vst/ivsteditcontroller.h>
+#include <pluginterfaces/vst/ivstmessage.h>
+
+#include "ModuleLoader.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+/** One instance of a VST3 module driven through the bare VST3 interfaces, as a host's audio
+    engine drives it: component and controller connected, stereo buses active, processing at a
+    fixed block size. Works the same on Linux and, under Wine, on Windows, so that both
+    modules can be fed the same input.
+*/
+class RawAudioHost
+{
+public:
+    using ParameterChange = std::pair<Steinberg::Vst::ParamID, double>;
+
+    RawAudioHost (const std::string& modulePath, double sampleRate, int blockSize);
+    ~RawAudioHost();
+
+    /** Empty once the instance is processing; otherwise what went wrong. */
+    const std::string& error() const { return failure; }
+
+    /** Runs one block of two channels in place, with the parameter changes (normalised values)
+        delivered at its start.
+    */
+    bool process (float* left, float* right, int numSamples, const std::vector<ParameterChange>& changes = {});
+
+    /** The component's state, as a host saves it in a project. */
+    std::string saveState();
+
+    /** Restores a saved state into the component and then the controller, as hosts do. */
+    bool restoreState (const std::string& state);
+
+    /** A parameter's normalised value as the controller shows it. */
+    double parameterValue (Steinberg::Vst::ParamID id) const;
+
+private:
+    bool createInstance();
+    bool startProcessing();
+    void stopProcessing();
+
+    ModuleLoader module;
+    double sampleRate;
+    int blockSize;
+    std::string failure;
+
+    Steinberg::IPluginFactory* factory = nullptr;
+    Steinberg::Vst::IComponent* component = nullptr;
+    Steinberg::Vst::IAudioProcessor* processor = nullptr;
+    Steinberg::Vst::IEditController* controller = nullptr;
+    Steinberg::Vst::IConnectionPoint* componentConnection = nullptr;
+    Steinberg::Vst::IConnectionPoint* controllerConnection = nullptr;
+    bool processing = false;
+
+    RawAudioHost (const RawAudioHost&) = delete;
+    RawAudioHost& operator= (const RawAudioHost&) = delete;
+};

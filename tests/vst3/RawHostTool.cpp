@@ -1,0 +1,314 @@
+// Drives a built Pelorvane VST3 module through the bare VST3 interfaces with a fixed input and
+// fixed parameter moves, so that the Linux module and the Windows module (under Wine) can be
+// compared sample by sample, and their saved states exchanged.
+//
+//   PelorvaneRawHost render <module> <sample rate> <output.f32>
+//   PelorvaneRawHost compare <a.f32> <b.f32> <largest allowed difference>
+//   PelorvaneRawHost save-state <module> <output.state>
+//   PelorvaneRawHost restore <module> <input.state>
+
+#include "CheckReport.h"
+#include "RawAudioHost.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr int blockSize = 256;
+constexpr double renderSeconds = 1.25;
+constexpr double stateSampleRate = 48000.0;
+
+// The module's VST3 parameter identifiers.
+constexpr Steinberg::Vst::ParamID bypassId = 2004703496u;
+constexpr Steinberg::Vst::ParamID spaceId = 80085222u;
+constexpr Steinberg::Vst::ParamID lumensId = 139731590u;
+constexpr Steinberg::Vst::ParamID toneId = 2612626u;
+constexpr Steinberg::Vst::ParamID mixId = 77372u;
+
+using Changes = std::vector<RawAudioHost::ParameterChange>;
+
+// Space 8.5, Lumens 7, Tone 3, Mix 80 %: a long bright tail with much shimmer.
+const Changes longBrightTail { { spaceId, 0.85 }, { lumensId, 0.7 }, { toneId, 0.3 }, { mixId, 0.8 } };
+// Space 2, Lumens 0, Tone 9.5, Mix 100 %: a short dark tail, wet only.
+const Changes shortDarkTail { { spaceId, 0.2 }, { lumensId, 0.0 }, { toneId, 0.95 }, { mixId, 1.0 } };
+
+Changes with (Changes changes, Steinberg::Vst::ParamID id, double value)
+{
+    changes.emplace_back (id, value);
+    return changes;
+}
+
+/** When each parameter move happens, in seconds from the start. */
+struct Move
+{
+    double time;
+    Changes changes;
+};
+
+const std::vector<Move> moves {
+    { 0.25, longBrightTail },
+    { 0.6, { { bypassId, 1.0 } } },
+    { 0.75, with (shortDarkTail, bypassId, 0.0) },
+};
+
+//==============================================================================
+/** Interleaved stereo, two different signals so that copying left over right shows. Integer
+    arithmetic only: both platforms must see bit-identical input.
+*/
+class TestSignal
+{
+public:
+    void next (float& left, float& right)
+    {
+        const auto n = counter++;
+        const auto burst = (n / 4096) % 3 == 0 ? 0.5f : 0.05f;
+        const auto saw = static_cast<float> (n % 173) / 173.0f - 0.5f;
+
+        left = (n == 0 ? 1.0f : 0.0f) + burst * noise() + 0.2f * saw;
+        right = 0.3f * noise();
+    }
+
+private:
+    float noise()
+    {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<float> (static_cast<std::int32_t> (state)) / 2147483648.0f;
+    }
+
+    std::uint32_t state = 12345u;
+    std::uint32_t counter = 0;
+};
+
+int blockIndexAt (double seconds, double sampleRate)
+{
+    return static_cast<int> (seconds * sampleRate) / blockSize;
+}
+
+/** Renders the fixed input, applying `initial` at the start and the moves at their blocks
+    unless `withMoves` is off. Returns interleaved stereo.
+*/
+std::vector<float> render (RawAudioHost& host, double sampleRate, const Changes& initial, bool withMoves)
+{
+    const auto numBlocks = blockIndexAt (renderSeconds, sampleRate);
+    std::vector<float> result;
+    TestSignal signal;
+    std::vector<float> left (blockSize), right (blockSize);
+
+    for (int block = 0; block < numBlocks; ++block)
+    {
+        Changes changes = block == 0 ? initial : Changes {};
+
+        if (withMoves)
+            for (const auto& move : moves)
+                if (blockIndexAt (move.time, sampleRate) == block)
+                    changes.insert (changes.end(), move.changes.begin(), move.changes.end());
+
+        for (int i = 0; i < blockSize; ++i)
+            signal.next (left[i], right[i]);
+
+        if (! host.process (left.data(), right.data(), blockSize, changes))
+            return {};
+
+        for (int i = 0; i < blockSize; ++i)
+        {
+            result.push_back (left[i]);
+            result.push_back (right[i]);
+        }
+    }
+
+    return result;
+}
+
+//==============================================================================
+bool writeFile (const std::string& path, const void* data, size_t size)
+{
+    std::ofstream file (path, std::ios::binary);
+    file.write (static_cast<const char*> (data), static_cast<std::streamsize> (size));
+    return file.good();
+}
+
+std::string readFile (const std::string& path)
+{
+    std::ifstream file (path, std::ios::binary);
+    return { std::istreambuf_iterator<char> (file), std::istreambuf_iterator<char>() };
+}
+
+std::vector<float> readSamples (const std::string& path)
+{
+    const auto bytes = readFile (path);
+    std::vector<float> samples (bytes.size() / sizeof (float));
+    std::copy (bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t> (samples.size() * sizeof (float)), reinterpret_cast<char*> (samples.data()));
+    return samples;
+}
+
+bool openedWell (const RawAudioHost& host)
+{
+    check (host.error().empty(), "the module is hosted: " + host.error());
+    return host.error().empty();
+}
+
+//==============================================================================
+int renderCommand (const std::string& modulePath, double sampleRate, const std::string& outputPath)
+{
+    section ("render");
+    RawAudioHost host (modulePath, sampleRate, blockSize);
+
+    if (! openedWell (host))
+        return finishReport();
+
+    const auto output = render (host, sampleRate, {}, true);
+    check (! output.empty(), "every block is processed");
+
+    double sumOfSquares = 0.0;
+    bool finite = true;
+
+    for (auto sample : output)
+    {
+        sumOfSquares += static_cast<double> (sample) * sample;
+        finite = finite && std::isfinite (sample);
+    }
+
+    std::printf ("  %zu stereo samples at %.0f Hz, RMS %.6f\n", output.size() / 2, sampleRate, output.empty() ? 0.0 : std::sqrt (sumOfSquares / static_cast<double> (output.size())));
+    check (finite, "every output sample is finite");
+    check (sumOfSquares > 1.0, "the output carries the signal");
+    check (writeFile (outputPath, output.data(), output.size() * sizeof (float)), "the output is written to " + outputPath);
+
+    return finishReport();
+}
+
+int compareCommand (const std::string& pathA, const std::string& pathB, double allowed)
+{
+    section ("compare");
+    const auto a = readSamples (pathA);
+    const auto b = readSamples (pathB);
+
+    check (! a.empty() && a.size() == b.size(), "both outputs hold the same, non-zero number of samples");
+
+    if (a.empty() || a.size() != b.size())
+        return finishReport();
+
+    double largestDifference = 0.0;
+    double peak = 0.0;
+    size_t differing = 0;
+
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        const auto difference = std::abs (static_cast<double> (a[i]) - b[i]);
+        largestDifference = std::isnan (difference) ? INFINITY : std::max (largestDifference, difference);
+        peak = std::max (peak, static_cast<double> (std::abs (a[i])));
+        differing += a[i] != b[i] ? 1 : 0;
+    }
+
+    std::printf ("  %zu samples, %zu differ; largest difference %.3g (peak %.3f, %.3g of it)\n",
+                 a.size(),
+                 differing,
+                 largestDifference,
+                 peak,
+                 peak > 0.0 ? largestDifference / peak : 0.0);
+    check (largestDifference <= allowed, "largest difference within " + std::to_string (allowed));
+
+    return finishReport();
+}
+
+int saveStateCommand (const std::string& modulePath, const std::string& outputPath)
+{
+    section ("save state");
+    RawAudioHost host (modulePath, stateSampleRate, blockSize);
+
+    if (! openedWell (host))
+        return finishReport();
+
+    std::vector<float> left (blockSize), right (blockSize);
+    check (host.process (left.data(), right.data(), blockSize, with (longBrightTail, bypassId, 1.0)),
+           "the settings reach the processor");
+
+    const auto state = host.saveState();
+    std::printf ("  %zu bytes of state\n", state.size());
+    check (! state.empty(), "the component saves a state");
+    check (writeFile (outputPath, state.data(), state.size()), "the state is written to " + outputPath);
+
+    return finishReport();
+}
+
+void checkParameter (const RawAudioHost& host, Steinberg::Vst::ParamID id, double expected, const char* name)
+{
+    const auto actual = host.parameterValue (id);
+    check (std::abs (actual - expected) < 1.0e-6,
+           std::string (name) + " restored: got " + std::to_string (actual) + ", expected " + std::to_string (expected));
+}
+
+int restoreCommand (const std::string& modulePath, const std::string& statePath)
+{
+    section ("restore state");
+    const auto state = readFile (statePath);
+    check (! state.empty(), "the state file " + statePath + " holds a state");
+
+    RawAudioHost restored (modulePath, stateSampleRate, blockSize);
+
+    if (! openedWell (restored) || state.empty())
+        return finishReport();
+
+    check (restored.restoreState (state), "the component accepts the state");
+
+    checkParameter (restored, spaceId, 0.85, "Space");
+    checkParameter (restored, lumensId, 0.7, "Lumens");
+    checkParameter (restored, toneId, 0.3, "Tone");
+    checkParameter (restored, mixId, 0.8, "Mix");
+    checkParameter (restored, bypassId, 1.0, "Bypass");
+
+    // The restored settings must be the ones the processor uses: with bypass released, it sounds
+    // exactly like an instance given the same settings directly.
+    RawAudioHost direct (modulePath, stateSampleRate, blockSize);
+
+    if (! openedWell (direct))
+        return finishReport();
+
+    const auto fromState = render (restored, stateSampleRate, { { bypassId, 0.0 } }, false);
+    const auto fromSettings = render (direct, stateSampleRate, with (longBrightTail, bypassId, 0.0), false);
+    check (! fromState.empty() && fromState == fromSettings, "the restored instance sounds like one given the settings directly");
+
+    return finishReport();
+}
+
+int usage (const char* program)
+{
+    std::fprintf (stderr,
+                  "usage: %s render <module> <sample rate> <output.f32>\n"
+                  "       %s compare <a.f32> <b.f32> <largest allowed difference>\n"
+                  "       %s save-state <module> <output.state>\n"
+                  "       %s restore <module> <input.state>\n",
+                  program,
+                  program,
+                  program,
+                  program);
+    return 2;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    const std::vector<std::string> args (argv + 1, argv + argc);
+
+    if (args.size() == 4 && args[0] == "render")
+        return renderCommand (args[1], std::atof (args[2].c_str()), args[3]);
+
+    if (args.size() == 4 && args[0] == "compare")
+        return compareCommand (args[1], args[2], std::atof (args[3].c_str()));
+
+    if (args.size() == 3 && args[0] == "save-state")
+        return saveStateCommand (args[1], args[2]);
+
+    if (args.size() == 3 && args[0] == "restore")
+        return restoreCommand (args[1], args[2]);
+
+    return usage (argv[0]);
+}

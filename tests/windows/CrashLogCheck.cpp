@@ -1,0 +1,229 @@
+// A Windows host process that faults after the module has made an instance must leave a crash
+// log under %APPDATA%\Ombrix Audio\Pelorvane\Crash Logs, and the filter the host had set
+// before loading the module must still run, after ours.
+//
+// Usage: PelorvaneCrashLogCheck <path to the module>
+// (it runs itself as the faulting host: PelorvaneCrashLogCheck host <module> <marker file>)
+
+#include "CheckReport.h"
+#include "RawAudioHost.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+namespace
+{
+constexpr DWORD accessViolation = 0xC0000005;
+
+std::wstring widen (const std::string& text)
+{
+    const auto length = MultiByteToWideChar (CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide (static_cast<size_t> (length > 0 ? length : 1), L'\0');
+    MultiByteToWideChar (CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
+    wide.resize (wide.size() - 1);
+    return wide;
+}
+
+std::string narrow (const std::wstring& text)
+{
+    const auto length = WideCharToMultiByte (CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string result (static_cast<size_t> (length > 0 ? length : 1), '\0');
+    WideCharToMultiByte (CP_UTF8, 0, text.c_str(), -1, result.data(), length, nullptr, nullptr);
+    result.resize (result.size() - 1);
+    return result;
+}
+
+std::wstring logFolder()
+{
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW (L"APPDATA", appData, MAX_PATH);
+    return std::wstring (appData) + L"\\Ombrix Audio\\Pelorvane\\Crash Logs";
+}
+
+std::set<std::wstring> crashLogs()
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const auto search = FindFirstFileW ((logFolder() + L"\\Crash *.txt").c_str(), &found);
+
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+
+    do
+        names.insert (found.cFileName);
+    while (FindNextFileW (search, &found));
+
+    FindClose (search);
+    return names;
+}
+
+std::string readFile (const std::wstring& path)
+{
+    std::ifstream file (path.c_str(), std::ios::binary);
+    return { std::istreambuf_iterator<char> (file), std::istreambuf_iterator<char>() };
+}
+
+//==============================================================================
+// The faulting host.
+
+std::wstring markerPath;
+
+// The host's own filter, set before the module is loaded: it notes the fault and how many crash
+// logs existed by the time it ran.
+LONG WINAPI earlierFilter (EXCEPTION_POINTERS* pointers)
+{
+    if (FILE* marker = _wfopen (markerPath.c_str(), L"wb"))
+    {
+        std::fprintf (marker, "0x%lx %zu\n", static_cast<unsigned long> (pointers->ExceptionRecord->ExceptionCode), crashLogs().size());
+        std::fclose (marker);
+    }
+
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int runFaultingHost (const std::string& modulePath, const std::string& marker)
+{
+    markerPath = widen (marker);
+    SetUnhandledExceptionFilter (earlierFilter);
+
+    RawAudioHost host (modulePath, 48000.0, 256);
+
+    if (! host.error().empty())
+    {
+        std::fprintf (stderr, "cannot host the module: %s\n", host.error().c_str());
+        return 3;
+    }
+
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+
+    return 4;
+}
+
+//==============================================================================
+// The checking side.
+
+DWORD runChild (const std::wstring& commandLine)
+{
+    STARTUPINFOW startup {};
+    startup.cb = sizeof (startup);
+    PROCESS_INFORMATION process {};
+    std::wstring mutableLine = commandLine;
+
+    if (! CreateProcessW (nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    {
+        std::printf ("  cannot start the host process: error %lu\n", GetLastError());
+        return 0xFFFFFFFF;
+    }
+
+    WaitForSingleObject (process.hProcess, 60000);
+    DWORD exitCode = 0xFFFFFFFF;
+    GetExitCodeProcess (process.hProcess, &exitCode);
+    CloseHandle (process.hThread);
+    CloseHandle (process.hProcess);
+    return exitCode;
+}
+
+bool hasOnlyCrLfLineEnds (const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            return false;
+
+    return true;
+}
+
+bool isTimeStampedName (const std::wstring& name)
+{
+    // "Crash YYYY-MM-DD HH-MM-SS.txt", optionally with "(n)" before ".txt"
+    const std::wstring pattern = L"Crash dddd-dd-dd dd-dd-dd";
+
+    if (name.size() < pattern.size() + 4 || name.compare (name.size() - 4, 4, L".txt") != 0)
+        return false;
+
+    for (size_t i = 0; i < pattern.size(); ++i)
+        if (pattern[i] == L'd' ? ! iswdigit (name[i]) : name[i] != pattern[i])
+            return false;
+
+    return true;
+}
+
+void checkLog (const std::wstring& name)
+{
+    const auto text = readFile (logFolder() + L"\\" + name);
+    const std::string expectedStart = "Exception 0xc0000005\r\n------\r\n";
+    size_t lines = 0;
+
+    for (auto c : text)
+        lines += c == '\n' ? 1 : 0;
+
+    std::printf ("  log \"%s\": %zu bytes, %zu lines\n", narrow (name).c_str(), text.size(), lines);
+    check (isTimeStampedName (name), "the log is named after the local time of the fault");
+    check (text.compare (0, expectedStart.size(), expectedStart) == 0,
+           "the log starts with \"Exception 0xc0000005\" and \"------\": " + text.substr (0, 60));
+    check (hasOnlyCrLfLineEnds (text), "every line of the log ends with CR LF");
+}
+
+void checkEarlierFilter (const std::wstring& marker, size_t logsBefore)
+{
+    const auto text = readFile (marker);
+    unsigned long code = 0;
+    size_t logsSeen = 0;
+    const auto parsed = std::sscanf (text.c_str(), "0x%lx %zu", &code, &logsSeen) == 2;
+
+    check (parsed, "the host's earlier filter ran");
+    checkNumber (code, accessViolation, "the exception code the earlier filter saw");
+    check (logsSeen > logsBefore, "the earlier filter ran after the crash log was written");
+}
+
+int runCheck (const std::string& modulePath)
+{
+    section ("crash log");
+
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW (nullptr, self, MAX_PATH);
+    wchar_t tempFolder[MAX_PATH] = {};
+    GetTempPathW (MAX_PATH, tempFolder);
+    const auto marker = std::wstring (tempFolder) + L"pelorvane-earlier-filter-" + std::to_wstring (GetCurrentProcessId()) + L".txt";
+    DeleteFileW (marker.c_str());
+
+    const auto before = crashLogs();
+    const auto exitCode = runChild (L"\"" + std::wstring (self) + L"\" host \"" + widen (modulePath) + L"\" \"" + marker + L"\"");
+    const auto after = crashLogs();
+
+    checkNumber (exitCode, accessViolation, "the host process ends with the access violation");
+
+    std::set<std::wstring> added;
+
+    for (const auto& name : after)
+        if (before.count (name) == 0)
+            added.insert (name);
+
+    checkNumber (static_cast<long long> (added.size()), 1, "new crash logs in " + narrow (logFolder()));
+
+    for (const auto& name : added)
+        checkLog (name);
+
+    checkEarlierFilter (marker, before.size());
+    DeleteFileW (marker.c_str());
+
+    return finishReport();
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    if (argc == 4 && std::string (argv[1]) == "host")
+        return runFaultingHost (argv[2], argv[3]);
+
+    if (argc == 2)
+        return runCheck (argv[1]);
+
+    std::fprintf (stderr, "usage: %s <path to the module>\n", argv[0]);
+    return 2;
+}
