@@ -21,6 +21,7 @@
 #include "processor/PluginConstants.h"
 #include "vst3/IPluginCompatibility.h"
 
+#include "CheckReport.h"
 #include "ModuleLoader.h"
 #include "OutputCapture.h"
 
@@ -35,37 +36,6 @@ using namespace Steinberg;
 
 namespace
 {
-//==============================================================================
-int passed = 0;
-int failed = 0;
-
-void check (bool ok, const std::string& what)
-{
-    if (ok)
-    {
-        ++passed;
-        return;
-    }
-
-    ++failed;
-    std::printf ("  FAILED: %s\n", what.c_str());
-}
-
-void checkText (const std::string& actual, const std::string& expected, const std::string& what)
-{
-    check (actual == expected, what + ": got \"" + actual + "\", expected \"" + expected + "\"");
-}
-
-void checkNumber (long long actual, long long expected, const std::string& what)
-{
-    check (actual == expected, what + ": got " + std::to_string (actual) + ", expected " + std::to_string (expected));
-}
-
-void section (const char* name)
-{
-    std::printf ("[ %s ]\n", name);
-}
-
 template <typename CharType>
 std::string narrow (const CharType* text)
 {
@@ -587,8 +557,8 @@ int main (int argc, char** argv)
 
     if (getPluginFactory == nullptr || ! module.enter())
     {
-        std::printf ("0 passed, 1 failed\n");
-        return 1;
+        check (false, "the module exports a factory entry point and enters");
+        return finishReport();
     }
 
     checkFactoryObjects (getPluginFactory);
@@ -610,6 +580,5 @@ int main (int argc, char** argv)
 
     check (module.exit(), "the module's exit function succeeds");
 
-    std::printf ("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return finishReport();
 }
