@@ -133,19 +133,19 @@ void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     const auto numSamples = buffer.getNumSamples();
 
     if (numSamples > 0)
+    {
+        // NaN or infinity is no signal: it would stay in the feedback network until the next
+        // prepare and reach the host on the dry path, so it is taken as silence.
+        if (! allFinite (buffer.getReadPointer (0), numSamples))
+            silenceNonFinite (buffer.getWritePointer (0), numSamples);
+
         buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+    }
 
     if (parameters.getParameter (bypassName)->getValue() >= 0.5f)
         return;
 
     writeZones();
-
-    auto* left = buffer.getWritePointer (0);
-    if (! allFinite (left, numSamples))
-    {
-        silenceNonFinite (left, numSamples);
-        buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
-    }
 
     // The network reads both inputs of a frame before writing its outputs, so it runs in place.
     auto** channels = const_cast<float**> (buffer.getArrayOfWritePointers());

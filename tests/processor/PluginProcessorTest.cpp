@@ -315,6 +315,12 @@ TEST_F (ProcessorTest, NonFiniteInputIsTreatedAsSilence)
 
     EXPECT_TRUE (sameChannel (out, 0, expected, 0));
     EXPECT_TRUE (sameChannel (out, 1, expected, 1));
+
+    // Bypassed, the block is still the left input on both sides, with the same silence.
+    setPlain ("Bypass", 1.0f);
+    const auto bypassed = process (input);
+    EXPECT_TRUE (sameChannel (bypassed, 0, cleaned, 0));
+    EXPECT_TRUE (sameChannel (bypassed, 1, cleaned, 0));
 }
 
 TEST_F (ProcessorTest, OverflowingNetworkRecovers)
