@@ -4,6 +4,7 @@
 #include "RawAudioHost.h"
 
 #include "RawHostInterfaces.h"
+#include "QueryInterface.h"
 
 #include <pluginterfaces/vst/vstspeaker.h>
 
@@ -14,17 +15,6 @@ using namespace Steinberg;
 namespace
 {
 RawHostApplication hostApplication;
-
-template <typename Interface>
-Interface* queryOrNull (FUnknown* object)
-{
-    void* result = nullptr;
-
-    if (object == nullptr || object->queryInterface (Interface::iid, &result) != kResultOk)
-        return nullptr;
-
-    return static_cast<Interface*> (result);
-}
 
 template <typename Interface>
 Interface* createFromFactory (IPluginFactory& factory, const TUID classId)

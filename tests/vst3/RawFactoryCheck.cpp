@@ -24,6 +24,7 @@
 #include "CheckReport.h"
 #include "ModuleLoader.h"
 #include "OutputCapture.h"
+#include "QueryInterface.h"
 
 #include <array>
 #include <cstdint>
@@ -197,17 +198,6 @@ public:
 CheckHost checkHost;
 
 //==============================================================================
-template <typename Interface>
-Interface* queryOrNull (FUnknown* object)
-{
-    void* result = nullptr;
-
-    if (object == nullptr || object->queryInterface (Interface::iid, &result) != kResultOk)
-        return nullptr;
-
-    return static_cast<Interface*> (result);
-}
-
 template <typename Interface>
 Interface* create (IPluginFactory& factory, const ExpectedClass& type)
 {
