@@ -1,6 +1,7 @@
 #include "processor/PluginProcessor.h"
 #include "crash/CrashHandler.h"
 
+#include "processor/HostSettings.h"
 #include "processor/PluginConstants.h"
 
 #include "editor/PluginEditor.h"
@@ -71,6 +72,12 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
 {
     std::cout << juce::SystemStats::getJUCEVersion() << std::endl;
 
+    // VST3 hosts switch the buses on themselves. The framework's Standalone app opens its
+    // audio device with as many channels as the buses have switched on, so it would open
+    // none and play nothing.
+    if (wrapperType == wrapperType_Standalone)
+        enableAllBuses();
+
     reverbDsp.buildUserInterface (&zoneMap);
     parameters.state = juce::ValueTree ("Pelorvane");
 
@@ -112,7 +119,8 @@ const juce::String PelorvaneAudioProcessor::getName() const
 
 void PelorvaneAudioProcessor::prepareToPlay (double sampleRate, int)
 {
-    reverbDsp.init (static_cast<int> (sampleRate));
+    // Truncated to whole hertz, as the engine takes it; the engine limits the range itself.
+    reverbDsp.init (static_cast<int> (HostSettings::usableSampleRate (sampleRate)));
 }
 
 void PelorvaneAudioProcessor::releaseResources()
@@ -130,6 +138,13 @@ void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 {
     juce::ScopedNoDenormals noDenormals;
 
+    // A host may hand over fewer channels than the two buses have (a bus switched off, a
+    // device with one output): no channel means nothing to do, one is input and left output.
+    const auto numChannels = buffer.getNumChannels();
+
+    if (numChannels == 0)
+        return;
+
     const auto numSamples = buffer.getNumSamples();
 
     if (numSamples > 0)
@@ -139,7 +154,8 @@ void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
         if (! allFinite (buffer.getReadPointer (0), numSamples))
             silenceNonFinite (buffer.getWritePointer (0), numSamples);
 
-        buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+        if (numChannels > 1)
+            buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
     }
 
     if (parameters.getParameter (bypassName)->getValue() >= 0.5f)
@@ -147,11 +163,36 @@ void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 
     writeZones();
 
+    if (numChannels > 1)
+        runNetwork (buffer.getWritePointer (0), buffer.getWritePointer (1), numSamples);
+    else
+        runNetworkOnMono (buffer.getWritePointer (0), numSamples);
+}
+
+void PelorvaneAudioProcessor::runNetworkOnMono (float* channel, int numSamples)
+{
+    // The network's right output has nowhere to go; it is worked out in a scratch block of
+    // fixed size, so a mono block runs in pieces. The network gives the same samples whatever
+    // the pieces' lengths.
+    auto* right = monoScratch.data();
+    int done = 0;
+
+    do
+    {
+        const auto length = juce::jmin (numSamples - done, static_cast<int> (monoScratch.size()));
+        std::copy (channel + done, channel + done + length, right);
+        runNetwork (channel + done, right, length);
+        done += length;
+    } while (done < numSamples);
+}
+
+void PelorvaneAudioProcessor::runNetwork (float* left, float* right, int numSamples)
+{
     // The network reads both inputs of a frame before writing its outputs, so it runs in place.
-    auto** channels = const_cast<float**> (buffer.getArrayOfWritePointers());
+    float* channels[] = { left, right };
     reverbDsp.compute (numSamples, channels, channels);
 
-    keepNetworkFinite (buffer);
+    keepNetworkFinite (left, right, numSamples);
 }
 
 void PelorvaneAudioProcessor::writeZones()
@@ -164,18 +205,16 @@ void PelorvaneAudioProcessor::writeZones()
     zoneMap.setParamValue ("mix", plainValue (mixName) * 0.01f);
 }
 
-void PelorvaneAudioProcessor::keepNetworkFinite (juce::AudioBuffer<float>& buffer)
+void PelorvaneAudioProcessor::keepNetworkFinite (float* left, float* right, int numSamples)
 {
-    const auto numSamples = buffer.getNumSamples();
-
-    if (allFinite (buffer.getReadPointer (0), numSamples) && allFinite (buffer.getReadPointer (1), numSamples))
+    if (allFinite (left, numSamples) && allFinite (right, numSamples))
         return;
 
     // The feedback network overflowed (only absurdly loud input at full Space gets here):
     // restart it from silence rather than let the host receive infinities for ever.
     reverbDsp.instanceClear();
-    silenceNonFinite (buffer.getWritePointer (0), numSamples);
-    silenceNonFinite (buffer.getWritePointer (1), numSamples);
+    silenceNonFinite (left, numSamples);
+    silenceNonFinite (right, numSamples);
 }
 
 double PelorvaneAudioProcessor::getTailLengthSeconds() const

@@ -4,6 +4,8 @@
 
 #include <faust/gui/MapUI.h>
 
+#include <array>
+
 #include "dsp/mydsp.h"
 #include "processor/StateSerializer.h"
 
@@ -54,7 +56,12 @@ private:
     StateSerializer stateSerializer;
 
     void writeZones();
-    void keepNetworkFinite (juce::AudioBuffer<float>& buffer);
+    void runNetwork (float* left, float* right, int numSamples);
+    void runNetworkOnMono (float* channel, int numSamples);
+    void keepNetworkFinite (float* left, float* right, int numSamples);
+
+    // The right half of the network's output when the host gives one channel only.
+    std::array<float, 256> monoScratch {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessor)
 };

@@ -1,6 +1,8 @@
 #include "processor/PluginProcessor.h"
 #include "dsp/mydsp.h"
 
+#include <juce_audio_utils/juce_audio_utils.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -292,6 +294,110 @@ TEST_F (ProcessorTest, PrepareTruncatesTheRateAndClearsTheReverb)
     silence.clear();
     const auto afterPrepare = process (silence);
     EXPECT_EQ (afterPrepare.getMagnitude (0, 30000), 0.0f);
+}
+
+TEST_F (ProcessorTest, UnusableSampleRatesStillGiveFiniteSound)
+{
+    const auto input = noiseBuffer (4096, 12u);
+    setPlain ("Space", 9.0f);
+
+    for (const double rate : { std::nan (""), 0.0, -44100.0, 0.5, 3.0e9, HUGE_VAL })
+    {
+        processor->prepareToPlay (rate, 512);
+        const auto out = process (input);
+        EXPECT_TRUE (std::isfinite (out.getMagnitude (0, 4096)) && std::isfinite (out.getMagnitude (1, 4096))) << rate;
+    }
+}
+
+// A host may hand over fewer channels than the buses have: one channel is the input and gets
+// the network's left output; none is nothing to do.
+TEST_F (ProcessorTest, OneChannelGetsTheLeftOutputAndNoChannelsNothing)
+{
+    processor->prepareToPlay (44100.0, 4096);
+    const auto input = noiseBuffer (5000, 13u);
+    const auto stereo = process (input, 700);
+
+    processor->prepareToPlay (44100.0, 4096);
+    juce::AudioBuffer<float> mono (1, input.getNumSamples());
+    mono.copyFrom (0, 0, input, 0, 0, input.getNumSamples());
+    juce::MidiBuffer midi;
+
+    for (int start = 0; start < mono.getNumSamples(); start += 700)
+    {
+        juce::AudioBuffer<float> block (mono.getArrayOfWritePointers(), 1, start, std::min (700, mono.getNumSamples() - start));
+        processor->processBlock (block, midi);
+    }
+
+    EXPECT_TRUE (sameChannel (mono, 0, stereo, 0));
+
+    juce::AudioBuffer<float> none (0, 512);
+    processor->processBlock (none, midi);
+}
+
+// The framework's Standalone app opens its audio device with as many channels as the buses
+// have switched on; played through its processor player, the effect must sound.
+TEST (StandaloneProcessor, PlaysStereoThroughTheEffectWhileTheVst3BusesStartOff)
+{
+    juce::ScopedJuceInitialiser_GUI juceInit;
+    testing::internal::CaptureStdout();
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Standalone);
+    PelorvaneAudioProcessor standalone;
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST3);
+    PelorvaneAudioProcessor vst3;
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ (standalone.getMainBusNumInputChannels(), 2);
+    EXPECT_EQ (standalone.getMainBusNumOutputChannels(), 2);
+    EXPECT_EQ (vst3.getMainBusNumInputChannels(), 0);
+    EXPECT_EQ (vst3.getMainBusNumOutputChannels(), 0);
+
+    // The player as the app's device callback: stereo in and out, 512-sample blocks.
+    struct StereoDevice : juce::AudioIODevice
+    {
+        StereoDevice()
+            : AudioIODevice ("test", "test") {}
+        juce::StringArray getOutputChannelNames() override { return { "L", "R" }; }
+        juce::StringArray getInputChannelNames() override { return { "L", "R" }; }
+        juce::Array<double> getAvailableSampleRates() override { return { 48000.0 }; }
+        juce::Array<int> getAvailableBufferSizes() override { return { 512 }; }
+        int getDefaultBufferSize() override { return 512; }
+        juce::String open (const juce::BigInteger&, const juce::BigInteger&, double, int) override { return {}; }
+        void close() override {}
+        bool isOpen() override { return true; }
+        void start (juce::AudioIODeviceCallback*) override {}
+        void stop() override {}
+        bool isPlaying() override { return true; }
+        juce::String getLastError() override { return {}; }
+        int getCurrentBufferSizeSamples() override { return 512; }
+        double getCurrentSampleRate() override { return 48000.0; }
+        int getCurrentBitDepth() override { return 32; }
+        juce::BigInteger getActiveOutputChannels() const override { return 3; }
+        juce::BigInteger getActiveInputChannels() const override { return 3; }
+        int getOutputLatencyInSamples() override { return 0; }
+        int getInputLatencyInSamples() override { return 0; }
+    } device;
+
+    juce::AudioProcessorPlayer player;
+    player.audioDeviceAboutToStart (&device);
+    player.setProcessor (&standalone);
+
+    auto input = noiseBuffer (512, 14u);
+    input.clear (0, 256, 256);
+    juce::AudioBuffer<float> output (2, 512);
+    float peakRight = 0.0f, tailLeft = 0.0f;
+
+    for (int block = 0; block < 40; ++block)
+    {
+        player.audioDeviceIOCallbackWithContext (input.getArrayOfReadPointers(), 2, output.getArrayOfWritePointers(), 2, 512, {});
+        peakRight = std::max (peakRight, output.getMagnitude (1, 0, 512));
+        tailLeft = std::max (tailLeft, output.getMagnitude (0, 256, 256));
+        input.clear();
+    }
+
+    player.setProcessor (nullptr);
+    EXPECT_GT (peakRight, 0.05f) << "the left input reaches both outputs";
+    EXPECT_GT (tailLeft, 0.001f) << "the reverb sounds on after the input stops";
 }
 
 TEST_F (ProcessorTest, NonFiniteInputIsTreatedAsSilence)
