@@ -16,6 +16,8 @@
 
 #undef GetPluginFactory
 
+#include "processor/HostSettings.h"
+#include "vst3/BlockSplitter.h"
 #include "vst3/FrameworkVST3Client.h"
 
 namespace
@@ -32,15 +34,16 @@ static_assert (sameText (JucePlugin_Vst3Category, PluginConstants::vst3SubCatego
 static_assert (JucePlugin_ManufacturerCode == PluginConstants::manufacturerCode, "PLUGIN_MANUFACTURER_CODE in CMakeLists.txt differs from PluginConstants");
 static_assert (JucePlugin_PluginCode == PluginConstants::pluginCode, "PLUGIN_CODE in CMakeLists.txt differs from PluginConstants");
 
-/** The framework's audio component. This framework version answers a request for more buses
-    than the component has with `return false`, which hosts read as kResultOk; such a request
-    is refused here before the framework's own checks run.
+/** The framework's audio component, made safe against hosts that do not keep to what they
+    announced. Everything a well-behaved host sees is the framework's own behaviour.
 */
-class BusCheckedVST3Component : public juce::JuceVST3Component
+class GuardedVST3Component : public juce::JuceVST3Component
 {
 public:
     using JuceVST3Component::JuceVST3Component;
 
+    // This framework version answers a request for more buses than the component has with
+    // `return false`, which hosts read as kResultOk.
     Steinberg::tresult PLUGIN_API setBusArrangements (Steinberg::Vst::SpeakerArrangement* inputs,
                                                       Steinberg::int32 numIns,
                                                       Steinberg::Vst::SpeakerArrangement* outputs,
@@ -52,6 +55,69 @@ public:
 
         return JuceVST3Component::setBusArrangements (inputs, numIns, outputs, numOuts);
     }
+
+    // The framework converts the rate to whole numbers and sizes its buffers by the block
+    // size; both must be values it can use.
+    Steinberg::tresult PLUGIN_API setupProcessing (Steinberg::Vst::ProcessSetup& announced) override
+    {
+        auto usable = announced;
+        usable.sampleRate = HostSettings::usableSampleRate (announced.sampleRate);
+        usable.maxSamplesPerBlock = HostSettings::usableBlockSize (announced.maxSamplesPerBlock);
+
+        const auto result = JuceVST3Component::setupProcessing (usable);
+
+        if (result == Steinberg::kResultTrue)
+        {
+            preparedBlockSize = usable.maxSamplesPerBlock;
+            bytesPerSample = usable.symbolicSampleSize == Steinberg::Vst::kSample64 ? 8 : 4;
+        }
+
+        return result;
+    }
+
+    Steinberg::tresult PLUGIN_API process (Steinberg::Vst::ProcessData& data) override
+    {
+        auto checked = withConsistentCounts (data);
+
+        if (checked.numSamples < 0)
+            return Steinberg::kInvalidArgument;
+
+        const int blockSize = preparedBlockSize;
+
+        if (checked.numSamples <= blockSize)
+            return JuceVST3Component::process (checked);
+
+        // A bus layout this large is refused by the framework too: silence, settings kept.
+        if (! BlockSplitter::fits (checked))
+        {
+            BlockSplitter::silenceOutputs (checked);
+            auto flush = BlockSplitter::withoutAudio (checked);
+            return JuceVST3Component::process (flush);
+        }
+
+        return splitter.process (checked, blockSize, bytesPerSample, [this] (Steinberg::Vst::ProcessData& piece)
+                                 { return JuceVST3Component::process (piece); });
+    }
+
+private:
+    // Bus counts without buses to go with them would be read through a null pointer.
+    static Steinberg::Vst::ProcessData withConsistentCounts (const Steinberg::Vst::ProcessData& data)
+    {
+        auto checked = data;
+
+        if (checked.inputs == nullptr || checked.numInputs < 0)
+            checked.numInputs = 0;
+
+        if (checked.outputs == nullptr || checked.numOutputs < 0)
+            checked.numOutputs = 0;
+
+        return checked;
+    }
+
+    // What the framework has prepared for; until the host's first setup, its own default.
+    std::atomic<int> preparedBlockSize { HostSettings::fallbackBlockSize };
+    std::atomic<int> bytesPerSample { 4 };
+    BlockSplitter splitter;
 };
 } // namespace
 
@@ -69,7 +135,7 @@ Steinberg::tresult FrameworkVST3Client::createAudioComponent (Steinberg::Vst::IH
    #endif
 
     *obj = nullptr;
-    auto* component = new BusCheckedVST3Component (host);
+    auto* component = new GuardedVST3Component (host);
     const auto result = component->queryInterface (targetIID, obj);
     component->release();
 

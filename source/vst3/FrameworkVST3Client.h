@@ -13,7 +13,8 @@ namespace FrameworkVST3Client
 Steinberg::IPluginFactory* getPluginFactory();
 
 /** Creates the framework's audio component, refining its bus-arrangement check so that a
-    request for more buses than the component reports is refused.
+    request for more buses than the component reports is refused, and guarding it against
+    blocks longer than the host announced and against unusable processing setups.
 */
 Steinberg::tresult createAudioComponent (Steinberg::Vst::IHostApplication* host, const Steinberg::TUID targetIID, void** obj);
 

@@ -53,8 +53,8 @@ void releaseAndClear (Interface*& object)
 }
 } // namespace
 
-RawAudioHost::RawAudioHost (const std::string& modulePath, double rate, int samplesPerBlock)
-    : module (modulePath), sampleRate (rate), blockSize (samplesPerBlock)
+RawAudioHost::RawAudioHost (const std::string& modulePath, double rate, int samplesPerBlock, bool activate)
+    : module (modulePath), sampleRate (rate), blockSize (samplesPerBlock), activateBuses (activate)
 {
     if (! module.isLoaded())
     {
@@ -164,8 +164,8 @@ bool RawAudioHost::startProcessing()
 
     // A bus the host leaves inactive gets no audio from the framework: its outputs stay as
     // they were handed in.
-    component->activateBus (Vst::kAudio, Vst::kInput, 0, true);
-    component->activateBus (Vst::kAudio, Vst::kOutput, 0, true);
+    component->activateBus (Vst::kAudio, Vst::kInput, 0, activateBuses);
+    component->activateBus (Vst::kAudio, Vst::kOutput, 0, activateBuses);
 
     Vst::ProcessSetup setup { Vst::kRealtime, Vst::kSample32, blockSize, sampleRate };
 
@@ -192,7 +192,7 @@ void RawAudioHost::stopProcessing()
 
 bool RawAudioHost::process (float* left, float* right, int numSamples, const std::vector<ParameterChange>& changes)
 {
-    if (! processing || numSamples > blockSize)
+    if (! processing)
         return false;
 
     std::vector<float> inputLeft (left, left + numSamples);
@@ -223,7 +223,17 @@ bool RawAudioHost::process (float* left, float* right, int numSamples, const std
     data.outputs = &output;
     data.inputParameterChanges = &parameterChanges;
 
-    return processor->process (data) == kResultOk;
+    return processData (data);
+}
+
+bool RawAudioHost::processData (Vst::ProcessData& data)
+{
+    return processing && processor->process (data) == kResultOk;
+}
+
+uint32 RawAudioHost::tailSamples() const
+{
+    return processor != nullptr ? processor->getTailSamples() : 0;
 }
 
 std::string RawAudioHost::saveState()

@@ -22,16 +22,24 @@ class RawAudioHost
 public:
     using ParameterChange = std::pair<Steinberg::Vst::ParamID, double>;
 
-    RawAudioHost (const std::string& modulePath, double sampleRate, int blockSize);
+    /** Announces sampleRate and blockSize in the processing setup; activateBuses false leaves
+        both audio buses as the component starts them, switched off. */
+    RawAudioHost (const std::string& modulePath, double sampleRate, int blockSize, bool activateBuses = true);
     ~RawAudioHost();
 
     /** Empty once the instance is processing; otherwise what went wrong. */
     const std::string& error() const { return failure; }
 
     /** Runs one block of two channels in place, with the parameter changes (normalised values)
-        delivered at its start.
+        delivered at its start. The block may be longer than the size announced.
     */
     bool process (float* left, float* right, int numSamples, const std::vector<ParameterChange>& changes = {});
+
+    /** Hands the component a process call exactly as given, however it breaks the rules. */
+    bool processData (Steinberg::Vst::ProcessData& data);
+
+    /** The tail length the component reports, in samples. */
+    Steinberg::uint32 tailSamples() const;
 
     /** The component's state, as a host saves it in a project. */
     std::string saveState();
@@ -50,6 +58,7 @@ private:
     ModuleLoader module;
     double sampleRate;
     int blockSize;
+    bool activateBuses;
     std::string failure;
 
     Steinberg::IPluginFactory* factory = nullptr;

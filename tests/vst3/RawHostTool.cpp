@@ -6,9 +6,12 @@
 //   PelorvaneRawHost compare <a.f32> <b.f32> <largest allowed difference>
 //   PelorvaneRawHost save-state <module> <output.state>
 //   PelorvaneRawHost restore <module> <input.state>
+//   PelorvaneRawHost hostile <module> <case>        (one case of careless host behaviour)
 
 #include "CheckReport.h"
+#include "HostileHost.h"
 #include "RawAudioHost.h"
+#include "RawHostFixtures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,12 +30,11 @@ constexpr int blockSize = 256;
 constexpr double renderSeconds = 1.25;
 constexpr double stateSampleRate = 48000.0;
 
-// The module's VST3 parameter identifiers.
-constexpr Steinberg::Vst::ParamID bypassId = 2004703496u;
-constexpr Steinberg::Vst::ParamID spaceId = 80085222u;
-constexpr Steinberg::Vst::ParamID lumensId = 139731590u;
-constexpr Steinberg::Vst::ParamID toneId = 2612626u;
-constexpr Steinberg::Vst::ParamID mixId = 77372u;
+constexpr auto bypassId = RawHostParameters::bypass;
+constexpr auto spaceId = RawHostParameters::space;
+constexpr auto lumensId = RawHostParameters::lumens;
+constexpr auto toneId = RawHostParameters::tone;
+constexpr auto mixId = RawHostParameters::mix;
 
 using Changes = std::vector<RawAudioHost::ParameterChange>;
 
@@ -60,34 +62,6 @@ const std::vector<Move> moves {
     { 0.75, with (shortDarkTail, bypassId, 0.0) },
 };
 
-//==============================================================================
-/** Interleaved stereo, two different signals so that copying left over right shows. Integer
-    arithmetic only: both platforms must see bit-identical input.
-*/
-class TestSignal
-{
-public:
-    void next (float& left, float& right)
-    {
-        const auto n = counter++;
-        const auto burst = (n / 4096) % 3 == 0 ? 0.5f : 0.05f;
-        const auto saw = static_cast<float> (n % 173) / 173.0f - 0.5f;
-
-        left = (n == 0 ? 1.0f : 0.0f) + burst * noise() + 0.2f * saw;
-        right = 0.3f * noise();
-    }
-
-private:
-    float noise()
-    {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<float> (static_cast<std::int32_t> (state)) / 2147483648.0f;
-    }
-
-    std::uint32_t state = 12345u;
-    std::uint32_t counter = 0;
-};
-
 int blockIndexAt (double seconds, double sampleRate)
 {
     return static_cast<int> (seconds * sampleRate) / blockSize;
@@ -100,7 +74,7 @@ std::vector<float> render (RawAudioHost& host, double sampleRate, const Changes&
 {
     const auto numBlocks = blockIndexAt (renderSeconds, sampleRate);
     std::vector<float> result;
-    TestSignal signal;
+    RawTestSignal signal;
     std::vector<float> left (blockSize), right (blockSize);
 
     for (int block = 0; block < numBlocks; ++block)
@@ -285,11 +259,14 @@ int usage (const char* program)
                   "usage: %s render <module> <sample rate> <output.f32>\n"
                   "       %s compare <a.f32> <b.f32> <largest allowed difference>\n"
                   "       %s save-state <module> <output.state>\n"
-                  "       %s restore <module> <input.state>\n",
+                  "       %s restore <module> <input.state>\n"
+                  "       %s hostile <module> %s\n",
                   program,
                   program,
                   program,
-                  program);
+                  program,
+                  program,
+                  hostileHostCaseNames());
     return 2;
 }
 } // namespace
@@ -309,6 +286,14 @@ int main (int argc, char** argv)
 
     if (args.size() == 3 && args[0] == "restore")
         return restoreCommand (args[1], args[2]);
+
+    if (args.size() == 3 && args[0] == "hostile")
+    {
+        const auto result = runHostileHostCase (args[1], args[2]);
+
+        if (result != 2)
+            return result;
+    }
 
     return usage (argv[0]);
 }
