@@ -39,9 +39,9 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     attachKnobs();
     mixKnob.setTextValueSuffix ("%");
 
-    buttonAttachments.add (new ButtonAttachment (audioProcessor.parameters, bypassId, footswitch));
     setUpFootswitch();
     setUpLamp();
+    showCurrentBypass();
 
     shareButtonImage = loadImage (BinaryData::button1_png, BinaryData::button1_pngSize);
     setUpLinkButton (shareButton, shareButtonImage, shareUrl);
@@ -56,10 +56,14 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     addAndMakeVisible (boardButton);
 
     setSize (windowWidth, windowHeight);
+
+    // Changes made on the audio thread reach the lamp and the switch at display rate.
+    startTimerHz (30);
 }
 
 PelorvaneAudioProcessorEditor::~PelorvaneAudioProcessorEditor()
 {
+    stopTimer();
     juce::ImageCache::releaseUnusedImages();
 
     for (auto* knob : knobs)
@@ -98,6 +102,22 @@ void PelorvaneAudioProcessorEditor::setUpFootswitch()
 
     footswitch.setToggleable (true);
     footswitch.setClickingTogglesState (true);
+    footswitch.onClick = [this]
+    { switchBypassFromFootswitch(); };
+}
+
+void PelorvaneAudioProcessorEditor::switchBypassFromFootswitch()
+{
+    auto& bypass = *audioProcessor.parameters.getParameter (bypassId);
+    const auto bypassed = footswitch.getToggleState();
+
+    if ((bypass.getValue() >= 0.5f) == bypassed)
+        return;
+
+    // One complete gesture per click, so that hosts record it as one automation step.
+    bypass.beginChangeGesture();
+    bypass.setValueNotifyingHost (bypassed ? 1.0f : 0.0f);
+    bypass.endChangeGesture();
 }
 
 void PelorvaneAudioProcessorEditor::setUpLamp()
@@ -105,8 +125,6 @@ void PelorvaneAudioProcessorEditor::setUpLamp()
     lampOnImage = loadImage (BinaryData::LED_on_png, BinaryData::LED_on_pngSize);
     lampOffImage = loadImage (BinaryData::LED_off_png, BinaryData::LED_off_pngSize);
     setButtonImages (bypassLamp, lampOffImage, lampOnImage, 0.0f);
-
-    showLampForCurrentBypass();
 }
 
 void PelorvaneAudioProcessorEditor::setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url)
@@ -127,10 +145,22 @@ juce::URL PelorvaneAudioProcessorEditor::pageOnWebSite (const char* path)
     return juce::URL (juce::String ("https://") + PluginConstants::webSiteHost + path);
 }
 
-void PelorvaneAudioProcessorEditor::showLampForCurrentBypass()
+void PelorvaneAudioProcessorEditor::showCurrentBypass()
 {
-    const auto bypass = audioProcessor.parameters.getRawParameterValue (bypassId)->load();
-    bypassLamp.setToggleState (bypass < 0.5f, juce::dontSendNotification);
+    showBypass (audioProcessor.parameters.getRawParameterValue (bypassId)->load() >= 0.5f);
+}
+
+void PelorvaneAudioProcessorEditor::showBypass (bool bypassed)
+{
+    bypassLamp.setToggleState (! bypassed, juce::dontSendNotification);
+    footswitch.setToggleState (bypassed, juce::dontSendNotification);
+}
+
+void PelorvaneAudioProcessorEditor::timerCallback()
+{
+    // Read again here, so that a burst of changes ends on the latest value.
+    if (bypassChangedElsewhere.exchange (false))
+        showCurrentBypass();
 }
 
 void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
@@ -155,12 +185,12 @@ void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parame
     if (parameterID != bypassId)
         return;
 
-    if (! juce::MessageManager::existsAndIsCurrentThread())
+    // Comparing thread identities takes no lock, unlike asking the message manager.
+    if (juce::Thread::getCurrentThreadId() != messageThread)
     {
-        // Read again on the message thread, so a burst of changes ends on the latest value.
-        lampRefresh.triggerAsyncUpdate();
+        bypassChangedElsewhere.store (true);
         return;
     }
 
-    bypassLamp.setToggleState (juce::approximatelyEqual (newValue, 0.0f), juce::dontSendNotification);
+    showBypass (newValue >= 0.5f);
 }

@@ -7,6 +7,7 @@
 #include "editor/OmbrixSliderLookAndFeel.h"
 
 #include <array>
+#include <atomic>
 #include <functional>
 
 class PelorvaneAudioProcessor;
@@ -15,7 +16,8 @@ class PelorvaneAudioProcessor;
     while the effect is active, and two buttons that open pages on the maker's web site.
 */
 class PelorvaneAudioProcessorEditor : public juce::AudioProcessorValueTreeState::Listener,
-                                      public juce::AudioProcessorEditor
+                                      public juce::AudioProcessorEditor,
+                                      private juce::Timer
 {
 public:
     explicit PelorvaneAudioProcessorEditor (PelorvaneAudioProcessor& processorToEdit);
@@ -24,7 +26,10 @@ public:
     void paint (juce::Graphics& g) override;
     void resized() override;
 
-    /** May be called on any thread; the lamp itself is only ever touched on the message thread. */
+    /** May be called on any thread; the lamp and the footswitch are only ever touched on the
+        message thread. On any other thread (the host's audio thread, when it automates
+        "Bypass") this is one atomic store: no lock, no allocation, no system call.
+    */
     void parameterChanged (const juce::String& parameterID, float newValue) override;
 
     /** Opens the link buttons' pages; replaceable so that tests never start a browser. */
@@ -34,26 +39,17 @@ public:
     static constexpr int windowHeight = 801;
 
 private:
-    /** Hands a lamp update from whichever thread changed "Bypass" to the message thread. */
-    class LampRefresh : public juce::AsyncUpdater
-    {
-    public:
-        explicit LampRefresh (std::function<void()> refreshLamp) : refresh (std::move (refreshLamp)) {}
-        void handleAsyncUpdate() override { refresh(); }
-
-    private:
-        std::function<void()> refresh;
-    };
-
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
-    using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
 
     void setUpKnob (OmbrixSlider& knob);
     void attachKnobs();
     void setUpFootswitch();
     void setUpLamp();
     void setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url);
-    void showLampForCurrentBypass();
+    void showCurrentBypass();
+    void showBypass (bool bypassed);
+    void switchBypassFromFootswitch();
+    void timerCallback() override;
 
     static void setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold);
     static juce::URL pageOnWebSite (const char* path);
@@ -91,11 +87,12 @@ private:
     static inline const juce::Rectangle<int> shareButtonBounds { 60, 730, 206, 44 };
     static inline const juce::Rectangle<int> boardButtonBounds { 360, 730, 206, 44 };
 
-    LampRefresh lampRefresh { [this] { showLampForCurrentBypass(); } };
+    // Set when "Bypass" changed on a thread other than the message thread; the timer shows it.
+    std::atomic<bool> bypassChangedElsewhere { false };
+    const juce::Thread::ThreadID messageThread = juce::Thread::getCurrentThreadId();
 
     // Last, so that they are destroyed before the controls they drive.
     juce::OwnedArray<SliderAttachment> sliderAttachments;
-    juce::OwnedArray<ButtonAttachment> buttonAttachments;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessorEditor)
 };

@@ -3,16 +3,19 @@
 // between.
 #include "AllocationCounter.h"
 #include "dsp/mydsp.h"
+#include "editor/EditorTestSupport.h"
 #include "processor/PluginProcessor.h"
 
 #include <faust/gui/MapUI.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -117,6 +120,67 @@ TEST (AudioThreadAllocation, ProcessBlockNeitherAllocatesNorLocks)
     // Both paths were taken, and the reverb really ran.
     EXPECT_GT (bypassedBlocks, 100);
     EXPECT_GT (blocksWithTail, 100);
+}
+
+// The host's audio thread delivers "Bypass" changes with its blocks while the window is open
+// and the message thread runs. The framework's own parameter notification takes the
+// parameter's listener lock once per change, window or not; the window must add nothing.
+TEST (AudioThreadAllocation, BypassAutomationWithTheWindowOpenAddsNeitherAllocationsNorLocks)
+{
+    juce::ScopedJuceInitialiser_GUI juceInit;
+    testing::internal::CaptureStdout();
+    auto processor = std::make_unique<PelorvaneAudioProcessor>();
+    testing::internal::GetCapturedStdout();
+
+    constexpr int blockSize = 256;
+    processor->prepareToPlay (48000.0, blockSize);
+    auto& bypass = *processor->parameters.getParameter ("Bypass");
+    const auto input = noise (blockSize, 6u);
+    juce::AudioBuffer<float> buffer (2, blockSize);
+    juce::MidiBuffer midi;
+
+    struct AudioThreadCounts
+    {
+        AudioPathCounts automation, blocks;
+    };
+
+    const auto runAudioThread = [&]
+    {
+        AudioThreadCounts counts;
+        std::atomic<bool> finished { false };
+        bypass.setValueNotifyingHost (0.0f);
+
+        std::thread audioThread ([&]
+                                 {
+                                     for (int block = 0; block < 400; ++block)
+                                     {
+                                         buffer.copyFrom (0, 0, input.data(), blockSize);
+                                         counts.automation.count ([&] { bypass.setValueNotifyingHost (block % 3 == 0 ? 1.0f : 0.0f); });
+                                         counts.blocks.count ([&] { processor->processBlock (buffer, midi); });
+                                         std::this_thread::sleep_for (std::chrono::microseconds (300));
+                                     }
+                                     finished = true; });
+
+        // The message thread keeps running meanwhile, so whatever the window does with the
+        // changes happens while they arrive.
+        EditorTestSupport::pumpMessagesUntil ([&]
+                                              { return finished.load(); },
+                                              20000);
+        audioThread.join();
+        return counts;
+    };
+
+    const auto windowClosed = runAudioThread();
+    const std::unique_ptr<juce::AudioProcessorEditor> editor (processor->createEditor());
+    const auto windowOpen = runAudioThread();
+
+    EXPECT_EQ (windowOpen.automation.heapCalls, windowClosed.automation.heapCalls);
+    EXPECT_EQ (windowOpen.automation.locks, windowClosed.automation.locks);
+    EXPECT_EQ (windowOpen.blocks.heapCalls + windowClosed.blocks.heapCalls, 0);
+    EXPECT_EQ (windowOpen.blocks.locks + windowClosed.blocks.locks, 0);
+
+    std::cout << "framework's share over " << windowClosed.automation.calls << " changes: "
+              << windowClosed.automation.locks << " locks, " << windowClosed.automation.heapCalls << " heap calls\n";
 }
 
 TEST (AudioThreadAllocation, ZoneWritesAndComputeNeitherAllocateNorLock)
