@@ -81,13 +81,16 @@ void expectLogContent (const std::string& log, const std::string& faultLine)
     EXPECT_EQ (bareLineFeeds, 0u);
 
     const auto lines = splitCrLfLines (log);
-    ASSERT_GE (lines.size(), 3u) << log;
+    ASSERT_GE (lines.size(), 4u) << log;
     EXPECT_EQ (lines[0], faultLine);
     EXPECT_EQ (lines[1], "------");
 
     // One frame per line as the C library renders it: "module(symbol+offset) [address]".
-    for (size_t i = 2; i < lines.size(); ++i)
+    for (size_t i = 2; i + 1 < lines.size(); ++i)
         EXPECT_NE (lines[i].find ("[0x"), std::string::npos) << lines[i];
+
+    // Last, the build: the GNU build-id of the code that wrote the log.
+    EXPECT_TRUE (std::regex_match (lines.back(), std::regex ("Pelorvane 2\\.0\\.0 build [0-9a-f]{40}"))) << lines.back();
 }
 
 // The host handler's record: signal, si_code, fault address, whether the log folder existed.
@@ -189,6 +192,73 @@ TEST_F (CrashHandlerTest, HostHandlerInstalledBetweenTwoProcessorsStillRunsAfter
     EXPECT_EQ (fileNamesIn (logFolder).size(), 1u);
 
     EXPECT_EQ (readHostMarker (marker), (std::vector<long long> { SIGSEGV, SEGV_MAPERR, 0, 1 }));
+}
+
+TEST_F (CrashHandlerTest, HandlerInstalledBeforeUsStillRunsWhenALaterOnePassesTheFaultBackToUs)
+{
+    const auto original = temp.path() / "original handler ran";
+    const auto later = temp.path() / "later handler ran";
+
+    // The later handler passes faults on to what it found: ours. Ours then goes on to the
+    // original one, and never back to itself.
+    const auto host = [&]
+    {
+        juce::ScopedJuceInitialiser_GUI juceInit;
+        installHostHandler (original, logFolder);
+        PelorvaneAudioProcessor first;
+        installHostHandler (later, logFolder, HostHandling::passesOnToPrevious);
+        PelorvaneAudioProcessor second;
+        writeThroughNullPointer();
+    };
+    const auto status = runInChild (host, environment());
+
+    EXPECT_TRUE (wasKilledBy (status, SIGSEGV)) << describeStatus (status);
+    EXPECT_EQ (fileNamesIn (logFolder).size(), 1u);
+    EXPECT_EQ (readHostMarker (later), (std::vector<long long> { SIGSEGV, SEGV_MAPERR, 0, 1 }));
+    EXPECT_EQ (readHostMarker (original), (std::vector<long long> { SIGSEGV, SEGV_MAPERR, 0, 1 }));
+}
+
+TEST_F (CrashHandlerTest, AfterTheHostRecoversALaterFaultIsLoggedAndPassedOnAgain)
+{
+    const auto marker = temp.path() / "host handler ran";
+
+    const auto host = [&]
+    {
+        juce::ScopedJuceInitialiser_GUI juceInit;
+        installHostHandler (marker, logFolder, HostHandling::recovers);
+        PelorvaneAudioProcessor processor;
+
+        if (recoveredFrom (writeThroughNullPointer) && recoveredFrom ([]
+                                                                      { std::abort(); }))
+            _exit (0);
+    };
+    const auto status = runInChild (host, environment());
+
+    EXPECT_EQ (describeStatus (status), "exited with code 0");
+    ASSERT_EQ (fileNamesIn (logFolder).size(), 2u);
+    const auto seen = readHostMarker (marker);
+    ASSERT_EQ (seen.size(), 8u);
+    EXPECT_EQ (seen[0], SIGSEGV);
+    EXPECT_EQ (seen[3], 1);
+    EXPECT_EQ (seen[4], SIGABRT);
+    EXPECT_EQ (seen[7], 1);
+}
+
+TEST_F (CrashHandlerTest, FaultInsideTheAllocatorLeavesALogAndEndsTheProcess)
+{
+    // The heap is broken and its lock held: a handler that allocates would hang here until
+    // the child's time limit.
+    const auto status = runInChild ([]
+                                    {
+                                        juce::ScopedJuceInitialiser_GUI juceInit;
+                                        PelorvaneAudioProcessor processor;
+                                        faultInsideTheAllocator(); },
+                                    environment());
+
+    EXPECT_TRUE (wasKilledBy (status, SIGSEGV) || wasKilledBy (status, SIGABRT)) << describeStatus (status);
+    ASSERT_EQ (fileNamesIn (logFolder).size(), 1u);
+    const auto log = readBytes (logFolder / fileNamesIn (logFolder)[0]);
+    expectLogContent (log, wasKilledBy (status, SIGSEGV) ? "Signal 11 (SIGSEGV)" : "Signal 6 (SIGABRT)");
 }
 
 TEST_F (CrashHandlerTest, NoLogBeforeTheFirstProcessor)

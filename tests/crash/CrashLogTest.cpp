@@ -9,29 +9,59 @@ using namespace CrashTestSupport;
 
 namespace
 {
-juce::File toJuceFile (const std::filesystem::path& path)
+// 5 March 2024, 14:07:09.
+const CrashLog::CalendarTime faultTime { 2024, 3, 5, 14, 7, 9 };
+
+template <typename Describe>
+std::string described (Describe&& describe)
 {
-    return juce::File (juce::String (path.string()));
+    CrashLog::Line line;
+    describe (line);
+    return line.data();
 }
 
-// 5 March 2024, 14:07:09 local time.
-const juce::Time faultTime (2024, 2, 5, 14, 7, 9, 0, true);
+bool writeLog (const std::filesystem::path& folder, const CrashLog::CalendarTime& time, const char* frames = "")
+{
+    return CrashLog::writeLog (folder.string().c_str(), time, "Exception 0xc0000005", frames, "Pelorvane 2.0.0 build 00ff");
+}
 } // namespace
 
-TEST (CrashLogText, ExceptionCodeInLowerCaseHexWithoutLeadingZeros)
+TEST (CrashLogText, FaultAndBuildLines)
 {
-    EXPECT_EQ (CrashLog::describeException (0xC0000005u), "Exception 0xc0000005");
-    EXPECT_EQ (CrashLog::describeException (0x1Du), "Exception 0x1d");
-    EXPECT_EQ (CrashLog::describeException (0u), "Exception 0x0");
-    EXPECT_EQ (CrashLog::describeException (0xFFFFFFFFu), "Exception 0xffffffff");
+    const auto exception = [] (juce::uint32 code)
+    { return described ([=] (auto& l)
+                        { CrashLog::describeException (code, l); }); };
+    EXPECT_EQ (exception (0xC0000005u), "Exception 0xc0000005");
+    EXPECT_EQ (exception (0x1Du), "Exception 0x1d");
+    EXPECT_EQ (exception (0u), "Exception 0x0");
+
+    const auto signal = [] (int number)
+    { return described ([=] (auto& l)
+                        { CrashLog::describeSignal (number, l); }); };
+    EXPECT_EQ (signal (SIGSEGV), "Signal 11 (SIGSEGV)");
+    EXPECT_EQ (signal (SIGBUS), "Signal 7 (SIGBUS)");
+    EXPECT_EQ (signal (64), "Signal 64");
+
+    const juce::uint8 id[] = { 0x0a, 0xb1, 0xff };
+    EXPECT_EQ (described ([&] (auto& l)
+                          { CrashLog::describeBuild (id, 3, l); }),
+               "Pelorvane 2.0.0 build 0ab1ff");
+    EXPECT_EQ (described ([&] (auto& l)
+                          { CrashLog::describeBuild (nullptr, 0, l); }),
+               "Pelorvane 2.0.0 build unknown");
 }
 
-TEST (CrashLogText, SignalNamedWhereKnown)
+TEST (CrashLogText, CalendarTimeMatchesTheFramework)
 {
-    EXPECT_EQ (CrashLog::describeSignal (SIGSEGV), "Signal 11 (SIGSEGV)");
-    EXPECT_EQ (CrashLog::describeSignal (SIGABRT), "Signal 6 (SIGABRT)");
-    EXPECT_EQ (CrashLog::describeSignal (SIGBUS), "Signal 7 (SIGBUS)");
-    EXPECT_EQ (CrashLog::describeSignal (64), "Signal 64");
+    for (const juce::int64 seconds : { 0LL, 951782400LL, 951868799LL, 1709647629LL, 4107542399LL, 253402300799LL })
+    {
+        const auto expected = juce::Time (seconds * 1000).formatted ("%Y-%m-%d %H-%M-%S");
+        const juce::Time utc (seconds * 1000);
+        const auto t = CrashLog::calendarTimeOf (seconds + utc.getUTCOffsetSeconds());
+        CrashLog::Line name;
+        CrashLog::describeFileName (t, 1, name);
+        EXPECT_EQ (std::string (name.data()), ("Crash " + expected + ".txt").toStdString()) << seconds;
+    }
 }
 
 TEST (CrashLogFolder, UnderAppDataWhenSetElseUnderUserApplicationData)
@@ -46,65 +76,45 @@ TEST (CrashLogFolder, UnderAppDataWhenSetElseUnderUserApplicationData)
                juce::File::getCurrentWorkingDirectory().getChildFile ("relative/Ombrix Audio/Pelorvane/Crash Logs"));
 }
 
-TEST (CrashLogFile, TwoLinesWithCrLfWhenNoFrameResolves)
+TEST (CrashLogFile, LinesEndInCrLfAndTheBuildLineComesLast)
 {
     TemporaryFolder temp;
-    const auto folder = toJuceFile (temp.path()).getChildFile ("Crash Logs");
 
-    const auto file = CrashLog::writeLogFile (folder, faultTime, CrashLog::formatLogText ("Exception 0xc0000005", {}));
+    EXPECT_TRUE (writeLog (temp.path(), faultTime));
+    EXPECT_TRUE (writeLog (temp.path() / "a" / "b", faultTime, "0: a + 0x1\r\n2: b + 0x2f\n"));
 
-    EXPECT_EQ (file.getFileName(), "Crash 2024-03-05 14-07-09.txt");
-    EXPECT_EQ (readBytes (file.getFullPathName().toStdString()), "Exception 0xc0000005\r\n------\r\n");
-}
-
-TEST (CrashLogFile, BacktraceLineEndsKeptAsCrLfAndBareLineFeedsConverted)
-{
-    TemporaryFolder temp;
-    const auto folder = toJuceFile (temp.path());
-
-    const auto file = CrashLog::writeLogFile (folder, faultTime, CrashLog::formatLogText ("Signal 11 (SIGSEGV)", "0: a + 0x1\r\n2: b + 0x2f\n"));
-
-    EXPECT_EQ (readBytes (file.getFullPathName().toStdString()), "Signal 11 (SIGSEGV)\r\n------\r\n0: a + 0x1\r\n2: b + 0x2f\r\n");
-}
-
-TEST (CrashLogFile, CreatesMissingParentFolders)
-{
-    TemporaryFolder temp;
-    const auto folder = toJuceFile (temp.path()).getChildFile ("a/b/c");
-
-    const auto file = CrashLog::writeLogFile (folder, faultTime, "x");
-
-    EXPECT_TRUE (folder.isDirectory());
-    EXPECT_EQ (file.getParentDirectory(), folder);
-    EXPECT_TRUE (file.existsAsFile());
+    EXPECT_EQ (readBytes (temp.path() / "Crash 2024-03-05 14-07-09.txt"),
+               "Exception 0xc0000005\r\n------\r\nPelorvane 2.0.0 build 00ff\r\n");
+    EXPECT_EQ (readBytes (temp.path() / "a" / "b" / "Crash 2024-03-05 14-07-09.txt"),
+               "Exception 0xc0000005\r\n------\r\n0: a + 0x1\r\n2: b + 0x2f\r\nPelorvane 2.0.0 build 00ff\r\n");
 }
 
 TEST (CrashLogFile, SameSecondGetsNumberedNamesAndLeavesEarlierLogsAlone)
 {
     TemporaryFolder temp;
-    const auto folder = toJuceFile (temp.path());
+    auto nextSecond = faultTime;
+    ++nextSecond.second;
 
-    CrashLog::writeLogFile (folder, faultTime, "first");
-    CrashLog::writeLogFile (folder, faultTime, "second");
-    CrashLog::writeLogFile (folder, faultTime, "third");
-    CrashLog::writeLogFile (folder, faultTime + juce::RelativeTime::seconds (1), "next second");
+    for (const auto* frames : { "first\n", "second\n", "third\n" })
+        writeLog (temp.path(), faultTime, frames);
+
+    writeLog (temp.path(), nextSecond);
 
     const std::vector<std::string> expected { "Crash 2024-03-05 14-07-09(2).txt",
                                               "Crash 2024-03-05 14-07-09(3).txt",
                                               "Crash 2024-03-05 14-07-09.txt",
                                               "Crash 2024-03-05 14-07-10.txt" };
     EXPECT_EQ (fileNamesIn (temp.path()), expected);
-    EXPECT_EQ (readBytes (temp.path() / "Crash 2024-03-05 14-07-09.txt"), "first");
-    EXPECT_EQ (readBytes (temp.path() / "Crash 2024-03-05 14-07-09(3).txt"), "third");
+    EXPECT_NE (readBytes (temp.path() / "Crash 2024-03-05 14-07-09.txt").find ("first"), std::string::npos);
+    EXPECT_NE (readBytes (temp.path() / "Crash 2024-03-05 14-07-09(3).txt").find ("third"), std::string::npos);
 }
 
 TEST (CrashLogFile, UnwritableFolderIsDroppedSilently)
 {
     TemporaryFolder temp;
-    const auto blocker = toJuceFile (temp.path()).getChildFile ("not a folder");
-    blocker.replaceWithText ("in the way");
+    const auto blocker = temp.path() / "not a folder";
+    juce::File (blocker.string()).replaceWithText ("in the way");
 
-    CrashLog::writeLogFile (blocker.getChildFile ("Crash Logs"), faultTime, "lost");
-
+    EXPECT_FALSE (writeLog (blocker / "Crash Logs", faultTime));
     EXPECT_EQ (fileNamesIn (temp.path()), std::vector<std::string> { "not a folder" });
 }

@@ -44,13 +44,28 @@ std::vector<std::string> fileNamesIn (const std::filesystem::path& folder);
 
 std::string readBytes (const std::filesystem::path& file);
 
-/** Stands in for a host's own crash handling: installed for SIGSEGV and SIGABRT, it
-        writes "signal code address logFolderExisted" to markerFile, then lets the default
-        action end the process. The address is 0 for a null write.
-    */
-void installHostHandler (const std::filesystem::path& markerFile, const std::filesystem::path& logFolder);
+enum class HostHandling
+{
+    endsProcess, // puts the default action back, so the fault ends the process
+    passesOnToPrevious, // calls the handler it found in place when installed
+    recovers // jumps back to recoveredFrom, and the process goes on
+};
 
-/** Whether the current disposition of signalNumber is the handler installHostHandler set. */
+/** Stands in for a host's own crash handling (up to two of them): installed for SIGSEGV and
+    SIGABRT, it appends "signal code address logWritten" as a line to markerFile (logWritten:
+    1 if logFolder held a file by then; the address is 0 for a null write), then does `how`.
+*/
+void installHostHandler (const std::filesystem::path& markerFile, const std::filesystem::path& logFolder, HostHandling how = HostHandling::endsProcess);
+
+/** Runs fault; a host handler that recovers jumps back here. Returns whether one did. */
+bool recoveredFrom (const std::function<void()>& fault);
+
+/** Breaks the allocator's lists and allocates: the process faults inside malloc, with the
+    allocator's lock held.
+*/
+void faultInsideTheAllocator();
+
+/** Whether the current disposition of signalNumber is a handler installHostHandler set. */
 bool hostHandlerIsInstalled (int signalNumber);
 
 std::filesystem::path logFolderUnder (const std::filesystem::path& appData);
