@@ -9,8 +9,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <dbghelp.h>
 #include <windows.h>
+// DbgHelp's declarations build on windows.h's.
+#include <dbghelp.h>
 #else
 #include <cerrno>
 #include <ctime>

@@ -1,9 +1,10 @@
 // A Windows host process that faults after the module has made an instance must leave a crash
 // log under %APPDATA%\Ombrix Audio\Pelorvane\Crash Logs, and the filter the host had set
-// before loading the module must still run, after ours.
+// before loading the module must still run, after ours: for an access violation, and for a
+// stack overflow, where the faulting thread has no stack left to write a log with.
 //
 // Usage: PelorvaneCrashLogCheck <path to the module>
-// (it runs itself as the faulting host: PelorvaneCrashLogCheck host <module> <marker file>)
+// (it runs itself as the faulting host: PelorvaneCrashLogCheck host <fault> <module> <marker file>)
 
 #include "CheckReport.h"
 #include "RawAudioHost.h"
@@ -19,6 +20,7 @@
 namespace
 {
 constexpr DWORD accessViolation = 0xC0000005;
+constexpr DWORD stackOverflow = 0xC00000FD;
 
 std::wstring widen (const std::string& text)
 {
@@ -86,7 +88,16 @@ LONG WINAPI earlierFilter (EXCEPTION_POINTERS* pointers)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-int runFaultingHost (const std::string& modulePath, const std::string& marker)
+volatile bool stopRecursing = false;
+
+int recurseForever (int depth)
+{
+    volatile char frame[4096];
+    frame[0] = static_cast<char> (depth);
+    return stopRecursing ? 0 : recurseForever (depth + 1) + frame[0];
+}
+
+int runFaultingHost (const std::string& fault, const std::string& modulePath, const std::string& marker)
 {
     markerPath = widen (marker);
     SetUnhandledExceptionFilter (earlierFilter);
@@ -98,6 +109,9 @@ int runFaultingHost (const std::string& modulePath, const std::string& marker)
         std::fprintf (stderr, "cannot host the module: %s\n", host.error().c_str());
         return 3;
     }
+
+    if (fault == "overflow")
+        return recurseForever (0);
 
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;
@@ -153,10 +167,17 @@ bool isTimeStampedName (const std::wstring& name)
     return true;
 }
 
-void checkLog (const std::wstring& name)
+std::string hex (DWORD code)
+{
+    char text[16];
+    std::snprintf (text, sizeof (text), "0x%lx", static_cast<unsigned long> (code));
+    return text;
+}
+
+void checkLog (const std::wstring& name, DWORD code)
 {
     const auto text = readFile (logFolder() + L"\\" + name);
-    const std::string expectedStart = "Exception 0xc0000005\r\n------\r\n";
+    const std::string expectedStart = "Exception " + hex (code) + "\r\n------\r\n";
     size_t lines = 0;
 
     for (auto c : text)
@@ -165,11 +186,11 @@ void checkLog (const std::wstring& name)
     std::printf ("  log \"%s\": %zu bytes, %zu lines\n", narrow (name).c_str(), text.size(), lines);
     check (isTimeStampedName (name), "the log is named after the local time of the fault");
     check (text.compare (0, expectedStart.size(), expectedStart) == 0,
-           "the log starts with \"Exception 0xc0000005\" and \"------\": " + text.substr (0, 60));
+           "the log starts with \"Exception " + hex (code) + "\" and \"------\": " + text.substr (0, 60));
     check (hasOnlyCrLfLineEnds (text), "every line of the log ends with CR LF");
 }
 
-void checkEarlierFilter (const std::wstring& marker, size_t logsBefore)
+void checkEarlierFilter (const std::wstring& marker, size_t logsBefore, DWORD expectedCode)
 {
     const auto text = readFile (marker);
     unsigned long code = 0;
@@ -177,13 +198,13 @@ void checkEarlierFilter (const std::wstring& marker, size_t logsBefore)
     const auto parsed = std::sscanf (text.c_str(), "0x%lx %zu", &code, &logsSeen) == 2;
 
     check (parsed, "the host's earlier filter ran");
-    checkNumber (code, accessViolation, "the exception code the earlier filter saw");
+    checkNumber (code, expectedCode, "the exception code the earlier filter saw");
     check (logsSeen > logsBefore, "the earlier filter ran after the crash log was written");
 }
 
-int runCheck (const std::string& modulePath)
+void checkFault (const std::string& fault, DWORD expectedCode, const std::string& modulePath)
 {
-    section ("crash log");
+    section (fault.c_str());
 
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW (nullptr, self, MAX_PATH);
@@ -193,10 +214,10 @@ int runCheck (const std::string& modulePath)
     DeleteFileW (marker.c_str());
 
     const auto before = crashLogs();
-    const auto exitCode = runChild (L"\"" + std::wstring (self) + L"\" host \"" + widen (modulePath) + L"\" \"" + marker + L"\"");
+    const auto exitCode = runChild (L"\"" + std::wstring (self) + L"\" host " + widen (fault) + L" \"" + widen (modulePath) + L"\" \"" + marker + L"\"");
     const auto after = crashLogs();
 
-    checkNumber (exitCode, accessViolation, "the host process ends with the access violation");
+    checkNumber (exitCode, expectedCode, "the host process ends with the fault's code");
 
     std::set<std::wstring> added;
 
@@ -207,19 +228,24 @@ int runCheck (const std::string& modulePath)
     checkNumber (static_cast<long long> (added.size()), 1, "new crash logs in " + narrow (logFolder()));
 
     for (const auto& name : added)
-        checkLog (name);
+        checkLog (name, expectedCode);
 
-    checkEarlierFilter (marker, before.size());
+    checkEarlierFilter (marker, before.size(), expectedCode);
     DeleteFileW (marker.c_str());
+}
 
+int runCheck (const std::string& modulePath)
+{
+    checkFault ("access-violation", accessViolation, modulePath);
+    checkFault ("overflow", stackOverflow, modulePath);
     return finishReport();
 }
 } // namespace
 
 int main (int argc, char** argv)
 {
-    if (argc == 4 && std::string (argv[1]) == "host")
-        return runFaultingHost (argv[2], argv[3]);
+    if (argc == 5 && std::string (argv[1]) == "host")
+        return runFaultingHost (argv[2], argv[3], argv[4]);
 
     if (argc == 2)
         return runCheck (argv[1]);
