@@ -267,6 +267,53 @@ TEST_F (RenderCli, AiffAndFlacFilesRenderLikeTheSameSamplesInAWavFile)
     }
 }
 
+// A recording cut short mid-frame, and a header claiming 4 GiB in a small file: what the
+// file holds renders as that prefix on its own would, and a note says what was missing.
+TEST_F (RenderCli, AFileShorterThanItsHeaderRendersWhatItHolds)
+{
+    const int length = 22050, bytesPerFrame = 6; // 24-bit stereo
+    const juce::uint32 fourGiB = 0xfffffff0;
+    const auto samples = toneAndNoise (length, 44100.0);
+    juce::AiffAudioFormat aiff;
+    writeWav (scratch.file ("cut.wav"), samples, 44100.0, 24);
+    writeAudio (aiff, scratch.file ("cut.aiff"), samples, 44100.0, 24);
+    writeWav (scratch.file ("huge.wav"), samples, 44100.0, 24);
+    removeLastBytes (scratch.file ("cut.wav"), 1000 * bytesPerFrame + 4);
+    removeLastBytes (scratch.file ("cut.aiff"), 1000 * bytesPerFrame + 4);
+    declareWavDataBytes (scratch.file ("huge.wav"), fourGiB);
+
+    const struct
+    {
+        const char* name;
+        int present;
+        juce::int64 declared;
+    } cases[] = {
+        { "cut.wav", length - 1001, length },
+        { "cut.aiff", length - 1001, length },
+        { "huge.wav", length, fourGiB / bytesPerFrame },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto prefix = samples;
+        prefix.setSize (2, c.present, true);
+        writeWav (scratch.file ("prefix.wav"), prefix, 44100.0, 24);
+
+        const auto damaged = runRenderer ({ path (c.name), "-o", path ("damaged.wav"), "--float" });
+        const auto intact = runRenderer ({ path ("prefix.wav"), "-o", path ("intact.wav"), "--float" });
+        ASSERT_EQ (damaged.exitCode, 0) << damaged.output;
+        ASSERT_EQ (intact.exitCode, 0) << intact.output;
+        EXPECT_TRUE (damaged.output.contains (juce::String (c.name) + " is cut short: its header declares " + juce::String (c.declared)
+                                              + " frames but the file holds " + juce::String (c.present) + "; only those are rendered"))
+            << damaged.output;
+
+        const auto out = readAudio (scratch.file ("damaged.wav")).samples;
+        const auto expected = readAudio (scratch.file ("intact.wav")).samples;
+        ASSERT_EQ (out.getNumSamples(), expected.getNumSamples()) << c.name;
+        EXPECT_TRUE (sameSamples (out, expected, out.getNumSamples())) << c.name;
+    }
+}
+
 TEST_F (RenderCli, BypassGivesTheLeftInputOnBothSidesWithoutATail)
 {
     const auto input = stereoInput();

@@ -87,6 +87,26 @@ juce::String levelsText (const SignalMeter& meter)
 {
     return "peak " + SignalMeter::toDecibelText (meter.getPeak()) + ", RMS " + SignalMeter::toDecibelText (meter.getRms());
 }
+
+/** The frames a WAV or AIFF file really holds. Their readers take the header's word for
+    it and pad with silence past the end of a file cut short; a memory map covers only
+    what is in the file. Formats without fixed-size frames keep the reader's count.
+*/
+juce::int64 framesPresent (const juce::File& file, juce::AudioFormatManager& formats, const juce::AudioFormatReader& reader)
+{
+    for (auto* format : formats)
+    {
+        if (format->getFormatName() != reader.getFormatName())
+            continue;
+
+        std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped (format->createMemoryMappedReader (file));
+
+        if (mapped != nullptr && mapped->mapEntireFile())
+            return mapped->getMappedSection().getEnd();
+    }
+
+    return reader.lengthInSamples;
+}
 } // namespace
 
 RenderCommand::RenderCommand (const RenderSettings& renderSettings, std::FILE* outStream, std::FILE* errStream, std::function<bool()> cancelled)
@@ -252,7 +272,20 @@ std::unique_ptr<InputSignal> RenderCommand::openInput()
         return nullptr;
     }
 
-    return std::make_unique<InputSignal> (std::move (reader), file.getFileName());
+    return std::make_unique<InputSignal> (keepFramesPresent (std::move (reader), formats), file.getFileName());
+}
+
+std::unique_ptr<juce::AudioFormatReader> RenderCommand::keepFramesPresent (std::unique_ptr<juce::AudioFormatReader> reader, juce::AudioFormatManager& formats)
+{
+    const auto declared = reader->lengthInSamples;
+    const auto present = framesPresent (settings.input, formats, *reader);
+
+    if (present >= declared)
+        return reader;
+
+    note (settings.input.getFileName() + " is cut short: its header declares " + juce::String (declared) + " frames but the file holds "
+          + juce::String (present) + "; only those are rendered");
+    return std::make_unique<juce::AudioSubsectionReader> (reader.release(), 0, present, true);
 }
 
 bool RenderCommand::checkInput (const InputSignal& input)

@@ -37,6 +37,7 @@ private:
     class PendingFile;
 
     std::unique_ptr<InputSignal> openInput();
+    std::unique_ptr<juce::AudioFormatReader> keepFramesPresent (std::unique_ptr<juce::AudioFormatReader> reader, juce::AudioFormatManager& formats);
     bool checkInput (const InputSignal& input);
     bool openOutputs (PendingFile& wavFile, std::unique_ptr<PendingFile>& pictureFile);
     bool commitOutputs (PendingFile& wavFile, PendingFile* pictureFile);
