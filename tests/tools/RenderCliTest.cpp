@@ -1,6 +1,7 @@
 #include "RenderTestSupport.h"
 #include "dsp/ReferenceNetwork.h"
 #include "render/SpectrogramImage.h"
+#include "render/WavFileSink.h"
 
 #include <juce_graphics/juce_graphics.h>
 
@@ -312,6 +313,28 @@ TEST_F (RenderCli, AFileShorterThanItsHeaderRendersWhatItHolds)
         ASSERT_EQ (out.getNumSamples(), expected.getNumSamples()) << c.name;
         EXPECT_TRUE (sameSamples (out, expected, out.getNumSamples())) << c.name;
     }
+}
+
+// Writing 4 GiB takes minutes, so the decision is checked on its numbers, and the header
+// overhead it rests on against what the framework's writer really puts in a file.
+TEST (WavFileSink, AFileEndingJustShortOfFourGiBIsTakenToRf64RatherThanWrapping)
+{
+    const ScratchFolder scratch;
+    juce::AudioBuffer<float> silence (2, 100);
+    silence.clear();
+    writeWav (scratch.file ("small.wav"), silence, 48000.0, 24);
+
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (scratch.file ("small.wav").loadFileAsData (bytes));
+    const auto riffSize = juce::ByteOrder::littleEndianInt (static_cast<const char*> (bytes.getData()) + 4);
+    EXPECT_EQ (riffSize, 100 * 6 + WavFileSink::riffBytesBesidesSamples);
+
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967192, 8), 0); // RIFF size 2^32 - 8
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967200, 8), 12); // RIFF size 2^32
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967288, 8), 1);
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967196, 6), 0); // RIFF size 2^32 - 4
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967202, 6), 16);
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967296, 8), 0); // RF64 already
 }
 
 TEST_F (RenderCli, BypassGivesTheLeftInputOnBothSidesWithoutATail)

@@ -5,6 +5,7 @@
 #include "render/HostParameters.h"
 #include "render/ProgressBar.h"
 #include "render/SpectrogramImage.h"
+#include "render/WavFileSink.h"
 #include "render/XlibForHosting.h"
 
 /** An output file written under a hidden temporary name beside its target and moved
@@ -49,35 +50,6 @@ private:
 
 namespace
 {
-class WavWriterSink : public AudioSink
-{
-public:
-    explicit WavWriterSink (std::unique_ptr<juce::AudioFormatWriter> formatWriter)
-        : writer (std::move (formatWriter)) {}
-
-    bool write (const float* const* channels, int numChannels, int numSamples) override
-    {
-        return writer->writeFromFloatArrays (channels, numChannels, numSamples);
-    }
-
-    /** Completes the header and closes the file. */
-    void finish() { writer.reset(); }
-
-private:
-    std::unique_ptr<juce::AudioFormatWriter> writer;
-};
-
-std::unique_ptr<juce::AudioFormatWriter> createWavWriter (std::unique_ptr<juce::FileOutputStream>& stream, double sampleRate, bool floatSamples)
-{
-    // 32-bit WAV data is written as IEEE float.
-    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (stream.get(), sampleRate, 2, floatSamples ? 32 : 24, {}, 0));
-
-    if (writer != nullptr)
-        stream.release(); // now owned by the writer
-
-    return writer;
-}
-
 juce::String secondsText (juce::int64 samples, double sampleRate)
 {
     return juce::String (static_cast<double> (samples) / sampleRate, 1) + " s";
@@ -127,11 +99,9 @@ int RenderCommand::run()
     if (! openOutputs (wavFile, pictureFile))
         return failure;
 
-    auto writer = createWavWriter (wavFile.stream, input->getSampleRate(), settings.floatOutput);
-    if (writer == nullptr)
+    auto wav = WavFileSink::create (wavFile.stream, input->getSampleRate(), settings.floatOutput);
+    if (wav == nullptr)
         return fail ("cannot write a WAV file at " + juce::String (input->getSampleRate()) + " Hz");
-
-    WavWriterSink wav (std::move (writer));
 
     auto effect = createEffect (input->getSampleRate());
     if (effect == nullptr)
@@ -145,10 +115,10 @@ int RenderCommand::run()
     const bool drawing = pictureFile != nullptr;
     SignalMeter fed (drawing), output (drawing);
     const auto started = juce::Time::getMillisecondCounterHiRes();
-    const auto outcome = renderThrough (*effect, *input, fed, output, wav);
+    const auto outcome = renderThrough (*effect, *input, fed, output, *wav);
     const auto elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
     effect.reset();
-    wav.finish();
+    const auto ending = wav->finish();
 
     if (outcome.cancelled)
     {
@@ -166,6 +136,7 @@ int RenderCommand::run()
         return failure;
 
     noteAfterRendering (*input, outcome, output);
+    noteFileFormat (ending);
     printSummary (*input, outcome, fed, output, elapsedSeconds);
     return success;
 }
@@ -234,6 +205,20 @@ void RenderCommand::noteAfterRendering (const InputSignal& input, const OfflineR
 
     if (! settings.floatOutput && output.getPeak() > 1.0f)
         note ("the output peaks above full scale and is clipped in the 24-bit file; --float keeps it intact");
+}
+
+void RenderCommand::noteFileFormat (const WavFileSink::Ending& ending)
+{
+    if (! ending.rf64)
+        return;
+
+    juce::String text;
+    text << settings.output.getFileName() << " holds 4 GiB of audio or more, more than a plain WAV file can: it is written as RF64, the 64-bit extension of WAV";
+
+    if (ending.silentFramesAdded > 0)
+        text << "; " << ending.silentFramesAdded << " frames of silence were added at its end to take it past the plain format's limit";
+
+    note (text);
 }
 
 std::unique_ptr<InputSignal> RenderCommand::openInput()

@@ -4,6 +4,7 @@
 #include "render/OfflineRenderer.h"
 #include "render/RenderSettings.h"
 #include "render/SignalMeter.h"
+#include "render/WavFileSink.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -44,6 +45,7 @@ private:
     void noteChannelHandling (const InputSignal& input);
     void noteRendering (const InputSignal& input, const juce::String& settingsText);
     void noteAfterRendering (const InputSignal& input, const OfflineRenderer::Outcome& outcome, const SignalMeter& output);
+    void noteFileFormat (const WavFileSink::Ending& ending);
     std::unique_ptr<juce::AudioProcessor> createEffect (double sampleRate);
     OfflineRenderer::Outcome renderThrough (juce::AudioProcessor& effect, InputSignal& input, SignalMeter& fed, SignalMeter& output, AudioSink& file);
     bool writeSpectrogram (juce::FileOutputStream& stream, const InputSignal& input, const SignalMeter& fed, const SignalMeter& output, const juce::String& settingsText);
