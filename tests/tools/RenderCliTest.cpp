@@ -331,8 +331,6 @@ TEST (WavFileSink, AFileEndingJustShortOfFourGiBIsTakenToRf64RatherThanWrapping)
 
     EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967192, 8), 0); // RIFF size 2^32 - 8
     EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967200, 8), 12); // RIFF size 2^32
-    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967288, 8), 1);
-    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967196, 6), 0); // RIFF size 2^32 - 4
     EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967202, 6), 16);
     EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967296, 8), 0); // RF64 already
 }
