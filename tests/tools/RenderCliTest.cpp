@@ -1,6 +1,7 @@
 #include "RenderTestSupport.h"
 #include "dsp/ReferenceNetwork.h"
 #include "render/SpectrogramImage.h"
+#include "render/WavFileSink.h"
 
 #include <juce_graphics/juce_graphics.h>
 
@@ -265,6 +266,73 @@ TEST_F (RenderCli, AiffAndFlacFilesRenderLikeTheSameSamplesInAWavFile)
         ASSERT_EQ (out.getNumSamples(), reference.getNumSamples()) << name;
         EXPECT_TRUE (sameSamples (out, reference, reference.getNumSamples())) << name;
     }
+}
+
+// A recording cut short mid-frame, and a header claiming 4 GiB in a small file: what the
+// file holds renders as that prefix on its own would, and a note says what was missing.
+TEST_F (RenderCli, AFileShorterThanItsHeaderRendersWhatItHolds)
+{
+    const int length = 22050, bytesPerFrame = 6; // 24-bit stereo
+    const juce::uint32 fourGiB = 0xfffffff0;
+    const auto samples = toneAndNoise (length, 44100.0);
+    juce::AiffAudioFormat aiff;
+    writeWav (scratch.file ("cut.wav"), samples, 44100.0, 24);
+    writeAudio (aiff, scratch.file ("cut.aiff"), samples, 44100.0, 24);
+    writeWav (scratch.file ("huge.wav"), samples, 44100.0, 24);
+    removeLastBytes (scratch.file ("cut.wav"), 1000 * bytesPerFrame + 4);
+    removeLastBytes (scratch.file ("cut.aiff"), 1000 * bytesPerFrame + 4);
+    declareWavDataBytes (scratch.file ("huge.wav"), fourGiB);
+
+    const struct
+    {
+        const char* name;
+        int present;
+        juce::int64 declared;
+    } cases[] = {
+        { "cut.wav", length - 1001, length },
+        { "cut.aiff", length - 1001, length },
+        { "huge.wav", length, fourGiB / bytesPerFrame },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto prefix = samples;
+        prefix.setSize (2, c.present, true);
+        writeWav (scratch.file ("prefix.wav"), prefix, 44100.0, 24);
+
+        const auto damaged = runRenderer ({ path (c.name), "-o", path ("damaged.wav"), "--float" });
+        const auto intact = runRenderer ({ path ("prefix.wav"), "-o", path ("intact.wav"), "--float" });
+        ASSERT_EQ (damaged.exitCode, 0) << damaged.output;
+        ASSERT_EQ (intact.exitCode, 0) << intact.output;
+        EXPECT_TRUE (damaged.output.contains (juce::String (c.name) + " is cut short: its header declares " + juce::String (c.declared)
+                                              + " frames but the file holds " + juce::String (c.present) + "; only those are rendered"))
+            << damaged.output;
+
+        const auto out = readAudio (scratch.file ("damaged.wav")).samples;
+        const auto expected = readAudio (scratch.file ("intact.wav")).samples;
+        ASSERT_EQ (out.getNumSamples(), expected.getNumSamples()) << c.name;
+        EXPECT_TRUE (sameSamples (out, expected, out.getNumSamples())) << c.name;
+    }
+}
+
+// Writing 4 GiB takes minutes, so the decision is checked on its numbers, and the header
+// overhead it rests on against what the framework's writer really puts in a file.
+TEST (WavFileSink, AFileEndingJustShortOfFourGiBIsTakenToRf64RatherThanWrapping)
+{
+    const ScratchFolder scratch;
+    juce::AudioBuffer<float> silence (2, 100);
+    silence.clear();
+    writeWav (scratch.file ("small.wav"), silence, 48000.0, 24);
+
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (scratch.file ("small.wav").loadFileAsData (bytes));
+    const auto riffSize = juce::ByteOrder::littleEndianInt (static_cast<const char*> (bytes.getData()) + 4);
+    EXPECT_EQ (riffSize, 100 * 6 + WavFileSink::riffBytesBesidesSamples);
+
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967192, 8), 0); // RIFF size 2^32 - 8
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967200, 8), 12); // RIFF size 2^32
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967202, 6), 16);
+    EXPECT_EQ (WavFileSink::silentFramesNeeded (4294967296, 8), 0); // RF64 already
 }
 
 TEST_F (RenderCli, BypassGivesTheLeftInputOnBothSidesWithoutATail)

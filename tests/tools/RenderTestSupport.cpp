@@ -75,6 +75,31 @@ void writeAudio (juce::AudioFormat& format, const juce::File& file, const juce::
     writer->writeFromAudioSampleBuffer (samples, 0, samples.getNumSamples());
 }
 
+void removeLastBytes (const juce::File& file, juce::int64 count)
+{
+    juce::FileOutputStream stream (file);
+    stream.setPosition (file.getSize() - count);
+    stream.truncate();
+}
+
+void declareWavDataBytes (const juce::File& wavFile, juce::uint32 bytes)
+{
+    juce::MemoryBlock contents;
+    wavFile.loadFileAsData (contents);
+    auto* data = static_cast<char*> (contents.getData());
+
+    for (size_t i = 12; i + 8 <= contents.getSize(); ++i)
+    {
+        if (std::memcmp (data + i, "data", 4) == 0)
+        {
+            const auto littleEndian = juce::ByteOrder::swapIfBigEndian (bytes);
+            std::memcpy (data + i + 4, &littleEndian, 4);
+            wavFile.replaceWithData (contents.getData(), contents.getSize());
+            return;
+        }
+    }
+}
+
 AudioFile readAudio (const juce::File& file)
 {
     juce::AudioFormatManager formats;

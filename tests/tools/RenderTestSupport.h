@@ -39,6 +39,12 @@ void writeWav (const juce::File& file, const juce::AudioBuffer<float>& samples, 
 /** Writes with the given format (WAV, AIFF, FLAC ...). */
 void writeAudio (juce::AudioFormat& format, const juce::File& file, const juce::AudioBuffer<float>& samples, double sampleRate, int bitsPerSample);
 
+/** Damages a file the way a recorder that crashed leaves it: the header intact, the end missing. */
+void removeLastBytes (const juce::File& file, juce::int64 count);
+
+/** Makes a WAV file's header claim a data chunk of `bytes`, whatever the file holds. */
+void declareWavDataBytes (const juce::File& wavFile, juce::uint32 bytes);
+
 struct AudioFile
 {
     juce::AudioBuffer<float> samples;

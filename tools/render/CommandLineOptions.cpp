@@ -242,6 +242,10 @@ juce::String CommandLineOptions::usage()
          << "fed as the left input, and any further channels are ignored. The output is always\n"
          << "stereo, at the input's sample rate.\n"
          << "\n"
+         << "A WAV or AIFF file that holds less than its header declares (a recording cut short) is\n"
+         << "rendered as far as it goes, and a note says so. An output of 4 GiB or more, past what\n"
+         << "a plain WAV file can hold, is written as RF64, the 64-bit extension of WAV.\n"
+         << "\n"
          << "Options:\n"
          << "  -o, --output FILE     WAV file to write (required)\n";
 

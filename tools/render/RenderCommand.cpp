@@ -5,6 +5,7 @@
 #include "render/HostParameters.h"
 #include "render/ProgressBar.h"
 #include "render/SpectrogramImage.h"
+#include "render/WavFileSink.h"
 #include "render/XlibForHosting.h"
 
 /** An output file written under a hidden temporary name beside its target and moved
@@ -49,35 +50,6 @@ private:
 
 namespace
 {
-class WavWriterSink : public AudioSink
-{
-public:
-    explicit WavWriterSink (std::unique_ptr<juce::AudioFormatWriter> formatWriter)
-        : writer (std::move (formatWriter)) {}
-
-    bool write (const float* const* channels, int numChannels, int numSamples) override
-    {
-        return writer->writeFromFloatArrays (channels, numChannels, numSamples);
-    }
-
-    /** Completes the header and closes the file. */
-    void finish() { writer.reset(); }
-
-private:
-    std::unique_ptr<juce::AudioFormatWriter> writer;
-};
-
-std::unique_ptr<juce::AudioFormatWriter> createWavWriter (std::unique_ptr<juce::FileOutputStream>& stream, double sampleRate, bool floatSamples)
-{
-    // 32-bit WAV data is written as IEEE float.
-    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (stream.get(), sampleRate, 2, floatSamples ? 32 : 24, {}, 0));
-
-    if (writer != nullptr)
-        stream.release(); // now owned by the writer
-
-    return writer;
-}
-
 juce::String secondsText (juce::int64 samples, double sampleRate)
 {
     return juce::String (static_cast<double> (samples) / sampleRate, 1) + " s";
@@ -86,6 +58,26 @@ juce::String secondsText (juce::int64 samples, double sampleRate)
 juce::String levelsText (const SignalMeter& meter)
 {
     return "peak " + SignalMeter::toDecibelText (meter.getPeak()) + ", RMS " + SignalMeter::toDecibelText (meter.getRms());
+}
+
+/** The frames a WAV or AIFF file really holds. Their readers take the header's word for
+    it and pad with silence past the end of a file cut short; a memory map covers only
+    what is in the file. Formats without fixed-size frames keep the reader's count.
+*/
+juce::int64 framesPresent (const juce::File& file, juce::AudioFormatManager& formats, const juce::AudioFormatReader& reader)
+{
+    for (auto* format : formats)
+    {
+        if (format->getFormatName() != reader.getFormatName())
+            continue;
+
+        std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped (format->createMemoryMappedReader (file));
+
+        if (mapped != nullptr && mapped->mapEntireFile())
+            return mapped->getMappedSection().getEnd();
+    }
+
+    return reader.lengthInSamples;
 }
 } // namespace
 
@@ -107,11 +99,9 @@ int RenderCommand::run()
     if (! openOutputs (wavFile, pictureFile))
         return failure;
 
-    auto writer = createWavWriter (wavFile.stream, input->getSampleRate(), settings.floatOutput);
-    if (writer == nullptr)
+    auto wav = WavFileSink::create (wavFile.stream, input->getSampleRate(), settings.floatOutput);
+    if (wav == nullptr)
         return fail ("cannot write a WAV file at " + juce::String (input->getSampleRate()) + " Hz");
-
-    WavWriterSink wav (std::move (writer));
 
     auto effect = createEffect (input->getSampleRate());
     if (effect == nullptr)
@@ -125,10 +115,10 @@ int RenderCommand::run()
     const bool drawing = pictureFile != nullptr;
     SignalMeter fed (drawing), output (drawing);
     const auto started = juce::Time::getMillisecondCounterHiRes();
-    const auto outcome = renderThrough (*effect, *input, fed, output, wav);
+    const auto outcome = renderThrough (*effect, *input, fed, output, *wav);
     const auto elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
     effect.reset();
-    wav.finish();
+    const auto ending = wav->finish();
 
     if (outcome.cancelled)
     {
@@ -146,6 +136,7 @@ int RenderCommand::run()
         return failure;
 
     noteAfterRendering (*input, outcome, output);
+    noteFileFormat (ending);
     printSummary (*input, outcome, fed, output, elapsedSeconds);
     return success;
 }
@@ -216,6 +207,20 @@ void RenderCommand::noteAfterRendering (const InputSignal& input, const OfflineR
         note ("the output peaks above full scale and is clipped in the 24-bit file; --float keeps it intact");
 }
 
+void RenderCommand::noteFileFormat (const WavFileSink::Ending& ending)
+{
+    if (! ending.rf64)
+        return;
+
+    juce::String text;
+    text << settings.output.getFileName() << " holds 4 GiB of audio or more, more than a plain WAV file can: it is written as RF64, the 64-bit extension of WAV";
+
+    if (ending.silentFramesAdded > 0)
+        text << "; " << ending.silentFramesAdded << " frames of silence were added at its end to take it past the plain format's limit";
+
+    note (text);
+}
+
 std::unique_ptr<InputSignal> RenderCommand::openInput()
 {
     if (settings.input == juce::File())
@@ -252,7 +257,20 @@ std::unique_ptr<InputSignal> RenderCommand::openInput()
         return nullptr;
     }
 
-    return std::make_unique<InputSignal> (std::move (reader), file.getFileName());
+    return std::make_unique<InputSignal> (keepFramesPresent (std::move (reader), formats), file.getFileName());
+}
+
+std::unique_ptr<juce::AudioFormatReader> RenderCommand::keepFramesPresent (std::unique_ptr<juce::AudioFormatReader> reader, juce::AudioFormatManager& formats)
+{
+    const auto declared = reader->lengthInSamples;
+    const auto present = framesPresent (settings.input, formats, *reader);
+
+    if (present >= declared)
+        return reader;
+
+    note (settings.input.getFileName() + " is cut short: its header declares " + juce::String (declared) + " frames but the file holds "
+          + juce::String (present) + "; only those are rendered");
+    return std::make_unique<juce::AudioSubsectionReader> (reader.release(), 0, present, true);
 }
 
 bool RenderCommand::checkInput (const InputSignal& input)

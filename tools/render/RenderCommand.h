@@ -4,6 +4,7 @@
 #include "render/OfflineRenderer.h"
 #include "render/RenderSettings.h"
 #include "render/SignalMeter.h"
+#include "render/WavFileSink.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -37,12 +38,14 @@ private:
     class PendingFile;
 
     std::unique_ptr<InputSignal> openInput();
+    std::unique_ptr<juce::AudioFormatReader> keepFramesPresent (std::unique_ptr<juce::AudioFormatReader> reader, juce::AudioFormatManager& formats);
     bool checkInput (const InputSignal& input);
     bool openOutputs (PendingFile& wavFile, std::unique_ptr<PendingFile>& pictureFile);
     bool commitOutputs (PendingFile& wavFile, PendingFile* pictureFile);
     void noteChannelHandling (const InputSignal& input);
     void noteRendering (const InputSignal& input, const juce::String& settingsText);
     void noteAfterRendering (const InputSignal& input, const OfflineRenderer::Outcome& outcome, const SignalMeter& output);
+    void noteFileFormat (const WavFileSink::Ending& ending);
     std::unique_ptr<juce::AudioProcessor> createEffect (double sampleRate);
     OfflineRenderer::Outcome renderThrough (juce::AudioProcessor& effect, InputSignal& input, SignalMeter& fed, SignalMeter& output, AudioSink& file);
     bool writeSpectrogram (juce::FileOutputStream& stream, const InputSignal& input, const SignalMeter& fed, const SignalMeter& output, const juce::String& settingsText);
