@@ -5,8 +5,15 @@
 #include "RawHostFixtures.h"
 #include "RawHostInterfaces.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -261,6 +268,33 @@ int runHostileHostCase (const std::string& modulePath, const std::string& caseNa
             return c.run (modulePath);
 
     return 2;
+}
+
+int faultInsideTheModule (const std::string& modulePath)
+{
+    RawAudioHost host (modulePath, sampleRate, announcedBlock);
+
+    if (! host.error().empty())
+    {
+        std::fprintf (stderr, "cannot host the module: %s\n", host.error().c_str());
+        return 3;
+    }
+
+#if defined(_WIN32)
+    auto* unreadable = static_cast<float*> (VirtualAlloc (nullptr, 65536, MEM_RESERVE, PAGE_NOACCESS));
+#else
+    auto* unreadable = static_cast<float*> (mmap (nullptr, 65536, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+#endif
+
+    RawTestSignal signal;
+    Stereo audio (signal, announcedBlock);
+    BusCall call (audio, 2, true);
+    float* inputs[] = { unreadable, unreadable };
+    call.input.channelBuffers32 = inputs;
+    host.processData (call.data);
+
+    std::fprintf (stderr, "the module read unreadable memory without faulting\n");
+    return 4;
 }
 
 const char* hostileHostCaseNames()

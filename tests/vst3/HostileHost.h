@@ -13,3 +13,8 @@ int runHostileHostCase (const std::string& modulePath, const std::string& caseNa
 
 /** The case names, for usage text. */
 const char* hostileHostCaseNames();
+
+/** Hands the module a channel pointer into memory that cannot be read, so that it faults
+    inside its own code and its crash handler writes a log. Does not return normally.
+*/
+int faultInsideTheModule (const std::string& modulePath);

@@ -7,6 +7,7 @@
 //   PelorvaneRawHost save-state <module> <output.state>
 //   PelorvaneRawHost restore <module> <input.state>
 //   PelorvaneRawHost hostile <module> <case>        (one case of careless host behaviour)
+//   PelorvaneRawHost fault-in-module <module>       (ends by a fault inside the module)
 
 #include "CheckReport.h"
 #include "HostileHost.h"
@@ -260,13 +261,15 @@ int usage (const char* program)
                   "       %s compare <a.f32> <b.f32> <largest allowed difference>\n"
                   "       %s save-state <module> <output.state>\n"
                   "       %s restore <module> <input.state>\n"
-                  "       %s hostile <module> %s\n",
+                  "       %s hostile <module> %s\n"
+                  "       %s fault-in-module <module>\n",
                   program,
                   program,
                   program,
                   program,
                   program,
-                  hostileHostCaseNames());
+                  hostileHostCaseNames(),
+                  program);
     return 2;
 }
 } // namespace
@@ -286,6 +289,9 @@ int main (int argc, char** argv)
 
     if (args.size() == 3 && args[0] == "restore")
         return restoreCommand (args[1], args[2]);
+
+    if (args.size() == 2 && args[0] == "fault-in-module")
+        return faultInsideTheModule (args[1]);
 
     if (args.size() == 3 && args[0] == "hostile")
     {
