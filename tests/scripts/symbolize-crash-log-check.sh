@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Checks a build's shipped module against its symbol archive, and symbolizes crash logs made up
+# from those symbols: a frame given as an offset into the module and one given relative to an
+# exported symbol must resolve to a function and a source line, the log's own lines must come
+# through unchanged, and a log of another build or without a build line must resolve nothing.
+#
+#   symbolize-crash-log-check.sh SYMBOLS_ARCHIVE MODULE WORK_DIR
+set -euo pipefail
+
+archive=$1 module=$2 work=$3
+symbolize="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/symbolize-crash-log.sh"
+failures=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" && failures=$((failures + 1)); fi
+}
+
+lacks() { ! grep -qE "$1" "$2"; }
+
+rm -rf "$work" && mkdir -p "$work/unpacked"
+case "$archive" in
+  *.zip) unzip -q "$archive" -d "$work/unpacked" ;;
+  *) tar -xzf "$archive" -C "$work/unpacked" ;;
+esac
+info=$(find "$work/unpacked" -name build-info.txt)
+value() { sed -n "s/^$1=//p" "$info"; }
+id=$(value build-id) version=$(value version)
+debug="$(dirname "$info")/$(value debug-file)"
+
+tools=
+[ "$(value platform)" = win64 ] && tools=x86_64-w64-mingw32-
+
+# objdump shows the CodeView signature as a GUID; its first three fields are stored swapped.
+if [ -n "$tools" ]; then
+  guid=$("${tools}objdump" -p "$module" | sed -n 's/.*format RSDS signature \([0-9a-f]*\) .*/\1/p')
+  carried=${guid:6:2}${guid:4:2}${guid:2:2}${guid:0:2}${guid:10:2}${guid:8:2}${guid:14:2}${guid:12:2}${guid:16}
+  check "the record names the module's 16-byte identifier" test "${#id}" -eq 32
+else
+  carried=$(readelf -n "$module" | sed -n 's/^ *Build ID: //p')
+  check "the record names the module's sha1 identifier" test "${#id}" -eq 40
+fi
+check "the module carries the identifier its symbols record ($id)" test "$carried" = "$id"
+"${tools}objdump" -h "$module" >"$work/sections"
+check "the module ships without debug information" lacks '\.debug_info' "$work/sections"
+check "the module links to its symbol file" grep -q '\.gnu_debuglink' "$work/sections"
+
+address_of() { "${tools}nm" -C "$debug" | awk -v name="$1" '{ n = $0; sub(/^[^ ]+ [^ ]+ /, "", n); if (n == name) print $1 }'; }
+function=$((16#$(address_of "PelorvaneAudioProcessor::processBlock(juce::AudioBuffer<float>&, juce::MidiBuffer&)")))
+
+if [ -n "$tools" ]; then
+  image_base=$((16#$("${tools}objdump" -p "$debug" | awk '$1 == "ImageBase" { print $2 }')))
+  printf '%s\r\n' "Exception 0xc0000005" "------" "3: kernel32.dll + 0x1d3f0" \
+    "$(printf '11: Pelorvane.vst3 + 0x%x' $((function - image_base)))" \
+    "12: Pelorvane: GetPluginFactory + 0x0" "13: ntdll: RtlUserThreadStart + 0x21" >"$work/crash.log"
+else
+  printf '%s\r\n' "Signal 11 (SIGSEGV)" "------" "/lib/x86_64-linux-gnu/libc.so.6(+0x3c050) [0x7f3a2a83c050]" \
+    "$(printf '/home/u/.vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so(+0x%x) [0x7f3a2b10ccad]' "$function")" \
+    "/home/u/.vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so(GetPluginFactory+0x0) [0x7f3a2b0efa2a]" >"$work/crash.log"
+fi
+printf 'Pelorvane %s build %s\r\n' "$version" "$id" >>"$work/crash.log"
+
+symbolize() { bash "$symbolize" "$work/$1.log" "$archive" >"$work/$1.out"; }
+refused() { ! symbolize "$1"; }
+
+check "the log is symbolized" symbolize crash
+cat "$work/crash.out"
+check "the frame at an offset names the function and its line" \
+  grep -qE '^    PelorvaneAudioProcessor::processBlock\(.*\) at .*PluginProcessor\.cpp:[0-9]+' "$work/crash.out"
+check "the frame at a symbol names the function and its line" \
+  grep -qE '^    GetPluginFactory at .*PelorvanePluginFactory\.cpp:[0-9]+' "$work/crash.out"
+check "the log's lines come through unchanged, CR LF and all" \
+  cmp -s "$work/crash.log" <(grep -v '^    ' "$work/crash.out")
+check "added lines end with CR LF as the log's do" lacks $'[^\r]$|^$' "$work/crash.out"
+
+# The last hex digit changed: another build's log.
+sed '$ s/.\r$/'"$([ "${id: -1}" = 0 ] && echo 1 || echo 0)"'\r/' "$work/crash.log" >"$work/other-build.log"
+head -n -1 "$work/crash.log" >"$work/no-build-line.log"
+for log in other-build no-build-line; do
+  check "$log: refused" refused "$log"
+  check "$log: nothing resolved" lacks ' at ' "$work/$log.out"
+done
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
