@@ -116,7 +116,8 @@ symbol_address() {
   [ -n "$found" ] && [ "$(wc -l <<<"$found")" -eq 1 ] && echo $((16#$found))
 }
 
-linux_frame='^(.*/)?Pelorvane\.so\(([^+]*)\+0x([0-9a-fA-F]+)\) \[0x[0-9a-fA-F]+\]$'
+# glibc writes no blank before the address; other C libraries do.
+linux_frame='^(.*/)?Pelorvane\.so\(([^+]*)\+0x([0-9a-fA-F]+)\) ?\[0x[0-9a-fA-F]+\]$'
 windows_named_frame='^ *[0-9]+: Pelorvane: (.+) \+ 0x([0-9a-fA-F]+)$'
 windows_offset_frame='^ *[0-9]+: Pelorvane\.vst3 \+ 0x([0-9a-fA-F]+)$'
 

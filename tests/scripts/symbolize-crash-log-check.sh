@@ -3,11 +3,18 @@
 # from those symbols: a frame given as an offset into the module and one given relative to an
 # exported symbol must resolve to a function and a source line, the log's own lines must come
 # through unchanged, and a log of another build or without a build line must resolve nothing.
+# Then a host faults inside the module for real: its log must hold frames of the module, and
+# one of them must resolve to a function with a source line.
 #
-#   symbolize-crash-log-check.sh SYMBOLS_ARCHIVE MODULE WORK_DIR
+#   symbolize-crash-log-check.sh SYMBOLS_ARCHIVE MODULE WORK_DIR LOG_ROOT HOST_COMMAND...
+#
+# HOST_COMMAND makes the module fault (the raw host's fault-in-module, under Wine for the
+# Windows module); it runs with APPDATA set to WORK_DIR/appdata, and its log is looked for
+# under LOG_ROOT (Wine keeps its own APPDATA inside its prefix).
 set -euo pipefail
 
-archive=$1 module=$2 work=$3
+archive=$1 module=$2 work=$3 log_root=$4
+shift 4
 symbolize="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/symbolize-crash-log.sh"
 failures=0
 
@@ -56,7 +63,7 @@ if [ -n "$tools" ]; then
     "12: Pelorvane: GetPluginFactory + 0x0" "13: ntdll: RtlUserThreadStart + 0x21" >"$work/crash.log"
 else
   printf '%s\r\n' "Signal 11 (SIGSEGV)" "------" "/lib/x86_64-linux-gnu/libc.so.6(+0x3c050) [0x7f3a2a83c050]" \
-    "$(printf '/home/u/.vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so(+0x%x) [0x7f3a2b10ccad]' "$function")" \
+    "$(printf '/home/u/.vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so(+0x%x)[0x7f3a2b10ccad]' "$function")" \
     "/home/u/.vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so(GetPluginFactory+0x0) [0x7f3a2b0efa2a]" >"$work/crash.log"
 fi
 printf 'Pelorvane %s build %s\r\n' "$version" "$id" >>"$work/crash.log"
@@ -81,6 +88,23 @@ for log in other-build no-build-line; do
   check "$log: refused" refused "$log"
   check "$log: nothing resolved" lacks ' at ' "$work/$log.out"
 done
+
+# A real fault inside the module.
+new_log() { find "$log_root" -path '*/Crash Logs/*.txt' -newer "$work/before-fault" 2>/dev/null | head -n 1; }
+touch "$work/before-fault"
+sleep 1
+(APPDATA="$work/appdata" "$@" >"$work/host.out" 2>&1) || true
+real_log=$(new_log)
+check "the faulting host left a crash log" test -n "$real_log"
+if [ -n "$real_log" ]; then
+  cp "$real_log" "$work/real.log"
+  cat "$work/real.log"
+  check "the log holds frames of the module" grep -qE 'Pelorvane\.so\(|Pelorvane\.vst3 \+ 0x|: Pelorvane: ' "$work/real.log"
+  check "the real log is symbolized" symbolize real
+  cat "$work/real.out"
+  check "a frame of the module resolves to a function and a source line" \
+    grep -qE '^    [^ ].* at .*\.(cpp|h):[0-9]+' "$work/real.out"
+fi
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -272,6 +272,12 @@ int runHostileHostCase (const std::string& modulePath, const std::string& caseNa
 
 int faultInsideTheModule (const std::string& modulePath)
 {
+#if defined(_WIN32)
+    // As a host's own crash handling would after ours: end the process, no debugger.
+    SetUnhandledExceptionFilter ([] (EXCEPTION_POINTERS*) -> LONG
+                                 { return EXCEPTION_EXECUTE_HANDLER; });
+#endif
+
     RawAudioHost host (modulePath, sampleRate, announcedBlock);
 
     if (! host.error().empty())

@@ -77,15 +77,28 @@ std::wstring markerPath;
 
 // The host's own filter, set before the module is loaded: it notes the fault and how many crash
 // logs existed by the time it ran.
-LONG WINAPI earlierFilter (EXCEPTION_POINTERS* pointers)
+void noteFault (const std::wstring& path, const EXCEPTION_POINTERS* pointers)
 {
-    if (FILE* marker = _wfopen (markerPath.c_str(), L"wb"))
+    if (FILE* marker = _wfopen (path.c_str(), L"wb"))
     {
         std::fprintf (marker, "0x%lx %zu\n", static_cast<unsigned long> (pointers->ExceptionRecord->ExceptionCode), crashLogs().size());
         std::fclose (marker);
     }
+}
 
+LONG WINAPI earlierFilter (EXCEPTION_POINTERS* pointers)
+{
+    noteFault (markerPath, pointers);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// A filter the host sets between two instances, passing faults on to the one it found: ours.
+LPTOP_LEVEL_EXCEPTION_FILTER foundByLaterFilter = nullptr;
+
+LONG WINAPI laterFilter (EXCEPTION_POINTERS* pointers)
+{
+    noteFault (markerPath + L".later", pointers);
+    return foundByLaterFilter (pointers);
 }
 
 volatile bool stopRecursing = false;
@@ -112,6 +125,14 @@ int runFaultingHost (const std::string& fault, const std::string& modulePath, co
 
     if (fault == "overflow")
         return recurseForever (0);
+
+    if (fault == "chained")
+    {
+        foundByLaterFilter = SetUnhandledExceptionFilter (laterFilter);
+        RawAudioHost second (modulePath, 48000.0, 256);
+        volatile int* volatile nowhere = nullptr;
+        *nowhere = 1;
+    }
 
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;
@@ -232,12 +253,21 @@ void checkFault (const std::string& fault, DWORD expectedCode, const std::string
 
     checkEarlierFilter (marker, before.size(), expectedCode);
     DeleteFileW (marker.c_str());
+
+    // The filter set between two instances ran first and passed the fault back to ours, which
+    // went on to the earlier one rather than to itself.
+    if (fault == "chained")
+    {
+        checkEarlierFilter (marker + L".later", before.size(), expectedCode);
+        DeleteFileW ((marker + L".later").c_str());
+    }
 }
 
 int runCheck (const std::string& modulePath)
 {
     checkFault ("access-violation", accessViolation, modulePath);
     checkFault ("overflow", stackOverflow, modulePath);
+    checkFault ("chained", accessViolation, modulePath);
     return finishReport();
 }
 } // namespace
