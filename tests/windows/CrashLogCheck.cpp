@@ -21,6 +21,7 @@ namespace
 {
 constexpr DWORD accessViolation = 0xC0000005;
 constexpr DWORD stackOverflow = 0xC00000FD;
+constexpr DWORD recoverable = 0xE0000001;
 
 std::wstring widen (const std::string& text)
 {
@@ -88,6 +89,13 @@ void noteFault (const std::wstring& path, const EXCEPTION_POINTERS* pointers)
 
 LONG WINAPI earlierFilter (EXCEPTION_POINTERS* pointers)
 {
+    // A host that knows how to go on after this one.
+    if (pointers->ExceptionRecord->ExceptionCode == recoverable)
+    {
+        noteFault (markerPath + L".recovered", pointers);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+
     noteFault (markerPath, pointers);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -125,6 +133,9 @@ int runFaultingHost (const std::string& fault, const std::string& modulePath, co
 
     if (fault == "overflow")
         return recurseForever (0);
+
+    if (fault == "recovered")
+        RaiseException (recoverable, 0, 0, nullptr);
 
     if (fault == "chained")
     {
@@ -195,10 +206,16 @@ std::string hex (DWORD code)
     return text;
 }
 
-void checkLog (const std::wstring& name, DWORD code)
+// The log must name one of the codes given; both are the same unless two faults were logged.
+void checkLog (const std::wstring& name, DWORD code, DWORD otherCode)
 {
     const auto text = readFile (logFolder() + L"\\" + name);
-    const std::string expectedStart = "Exception " + hex (code) + "\r\n------\r\n";
+    const auto startsWith = [&text] (DWORD c)
+    {
+        const auto start = "Exception " + hex (c) + "\r\n------\r\n";
+        return text.compare (0, start.size(), start) == 0;
+    };
+
     size_t lines = 0;
 
     for (auto c : text)
@@ -206,7 +223,7 @@ void checkLog (const std::wstring& name, DWORD code)
 
     std::printf ("  log \"%s\": %zu bytes, %zu lines\n", narrow (name).c_str(), text.size(), lines);
     check (isTimeStampedName (name), "the log is named after the local time of the fault");
-    check (text.compare (0, expectedStart.size(), expectedStart) == 0,
+    check (startsWith (code) || startsWith (otherCode),
            "the log starts with \"Exception " + hex (code) + "\" and \"------\": " + text.substr (0, 60));
     check (hasOnlyCrLfLineEnds (text), "every line of the log ends with CR LF");
 }
@@ -246,10 +263,18 @@ void checkFault (const std::string& fault, DWORD expectedCode, const std::string
         if (before.count (name) == 0)
             added.insert (name);
 
-    checkNumber (static_cast<long long> (added.size()), 1, "new crash logs in " + narrow (logFolder()));
+    // After a fault the host recovered from, the next one is logged too.
+    const bool recovered = fault == "recovered";
+    checkNumber (static_cast<long long> (added.size()), recovered ? 2 : 1, "new crash logs in " + narrow (logFolder()));
 
     for (const auto& name : added)
-        checkLog (name, expectedCode);
+        checkLog (name, expectedCode, recovered ? recoverable : expectedCode);
+
+    if (recovered)
+    {
+        checkEarlierFilter (marker + L".recovered", before.size(), recoverable);
+        DeleteFileW ((marker + L".recovered").c_str());
+    }
 
     checkEarlierFilter (marker, before.size(), expectedCode);
     DeleteFileW (marker.c_str());
@@ -268,6 +293,7 @@ int runCheck (const std::string& modulePath)
     checkFault ("access-violation", accessViolation, modulePath);
     checkFault ("overflow", stackOverflow, modulePath);
     checkFault ("chained", accessViolation, modulePath);
+    checkFault ("recovered", accessViolation, modulePath);
     return finishReport();
 }
 } // namespace
