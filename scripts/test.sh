@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
+# Usage: scripts/test.sh [--sanitize]
+#   --sanitize  instead, the Linux side built with ASan and UBSan in build-sanitize/ and its tests
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
+
+case "${1:-}" in
+  "") ;;
+  --sanitize)
+    bash "$root/scripts/install-deps.sh"
+    exec bash "$root/scripts/test-sanitize.sh" "$root/build-sanitize"
+    ;;
+  *)
+    echo "usage: $0 [--sanitize]" >&2
+    exit 2
+    ;;
+esac
 
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "$build"

@@ -4,11 +4,19 @@
     delete) and the mutex locks that the calling thread makes while an instance is alive.
 
     Linking AllocationCounter.cpp replaces the process's allocation functions and
-    pthread_mutex_lock with counting versions; other threads are never counted.
+    pthread_mutex_lock with counting versions; other threads are never counted. Under
+    AddressSanitizer they are left out and nothing is counted: see isAvailable.
 */
 class AllocationCounter
 {
 public:
+#ifdef __SANITIZE_ADDRESS__
+    static constexpr bool isAvailable = false;
+#else
+    static constexpr bool isAvailable = true;
+#endif
+    static constexpr const char* whyUnavailable = "AddressSanitizer's allocator serves malloc and operator new itself, so the heap calls cannot be counted";
+
     AllocationCounter();
     ~AllocationCounter();
 

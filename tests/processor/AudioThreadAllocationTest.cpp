@@ -51,6 +51,9 @@ std::vector<float> noise (int length, unsigned seed)
 
 TEST (AllocationCounter, SeesEveryHeapCallAndLock)
 {
+    if (! AllocationCounter::isAvailable)
+        GTEST_SKIP() << AllocationCounter::whyUnavailable;
+
     std::mutex mutex;
     long heapCalls = 0, locks = 0;
     {
@@ -75,6 +78,9 @@ TEST (AllocationCounter, SeesEveryHeapCallAndLock)
 
 TEST (AudioThreadAllocation, ProcessBlockNeitherAllocatesNorLocks)
 {
+    if (! AllocationCounter::isAvailable)
+        GTEST_SKIP() << AllocationCounter::whyUnavailable;
+
     juce::ScopedJuceInitialiser_GUI juceInit;
     testing::internal::CaptureStdout();
     auto processor = std::make_unique<PelorvaneAudioProcessor>();
@@ -127,6 +133,9 @@ TEST (AudioThreadAllocation, ProcessBlockNeitherAllocatesNorLocks)
 // parameter's listener lock once per change, window or not; the window must add nothing.
 TEST (AudioThreadAllocation, BypassAutomationWithTheWindowOpenAddsNeitherAllocationsNorLocks)
 {
+    if (! AllocationCounter::isAvailable)
+        GTEST_SKIP() << AllocationCounter::whyUnavailable;
+
     juce::ScopedJuceInitialiser_GUI juceInit;
     testing::internal::CaptureStdout();
     auto processor = std::make_unique<PelorvaneAudioProcessor>();
@@ -185,6 +194,9 @@ TEST (AudioThreadAllocation, BypassAutomationWithTheWindowOpenAddsNeitherAllocat
 
 TEST (AudioThreadAllocation, ZoneWritesAndComputeNeitherAllocateNorLock)
 {
+    if (! AllocationCounter::isAvailable)
+        GTEST_SKIP() << AllocationCounter::whyUnavailable;
+
     MapUI map;
     auto engine = std::make_unique<mydsp>();
     engine->buildUserInterface (&map);
