@@ -38,6 +38,15 @@ struct AudioPathCounts
     }
 };
 
+// Without the framework's version line on the test's output.
+std::unique_ptr<PelorvaneAudioProcessor> makeQuietProcessor()
+{
+    testing::internal::CaptureStdout();
+    auto processor = std::make_unique<PelorvaneAudioProcessor>();
+    testing::internal::GetCapturedStdout();
+    return processor;
+}
+
 std::vector<float> noise (int length, unsigned seed)
 {
     std::mt19937 rng (seed);
@@ -82,9 +91,7 @@ TEST (AudioThreadAllocation, ProcessBlockNeitherAllocatesNorLocks)
         GTEST_SKIP() << AllocationCounter::whyUnavailable;
 
     juce::ScopedJuceInitialiser_GUI juceInit;
-    testing::internal::CaptureStdout();
-    auto processor = std::make_unique<PelorvaneAudioProcessor>();
-    testing::internal::GetCapturedStdout();
+    const auto processor = makeQuietProcessor();
 
     constexpr int maxBlock = 1024;
     processor->prepareToPlay (48000.0, maxBlock);
@@ -137,9 +144,7 @@ TEST (AudioThreadAllocation, BypassAutomationWithTheWindowOpenAddsNeitherAllocat
         GTEST_SKIP() << AllocationCounter::whyUnavailable;
 
     juce::ScopedJuceInitialiser_GUI juceInit;
-    testing::internal::CaptureStdout();
-    auto processor = std::make_unique<PelorvaneAudioProcessor>();
-    testing::internal::GetCapturedStdout();
+    const auto processor = makeQuietProcessor();
 
     constexpr int blockSize = 256;
     processor->prepareToPlay (48000.0, blockSize);
