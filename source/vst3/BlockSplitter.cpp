@@ -49,12 +49,10 @@ Vst::ProcessData BlockSplitter::withoutAudio (const Vst::ProcessData& data)
     return flush;
 }
 
-void BlockSplitter::silenceOutputs (const Vst::ProcessData& data)
+void BlockSplitter::silenceOutputs (const Vst::ProcessData& data, int bytesPerSample)
 {
     if (data.outputs == nullptr || data.numSamples <= 0)
         return;
-
-    const auto bytesPerSample = data.symbolicSampleSize == Vst::kSample64 ? sizeof (Vst::Sample64) : sizeof (Vst::Sample32);
 
     for (int32 bus = 0; bus < data.numOutputs; ++bus)
     {
@@ -62,7 +60,7 @@ void BlockSplitter::silenceOutputs (const Vst::ProcessData& data)
 
         for (int32 channel = 0; channels != nullptr && channel < data.outputs[bus].numChannels; ++channel)
             if (channels[channel] != nullptr)
-                std::memset (channels[channel], 0, bytesPerSample * static_cast<size_t> (data.numSamples));
+                std::memset (channels[channel], 0, static_cast<size_t> (bytesPerSample) * static_cast<size_t> (data.numSamples));
     }
 }
 

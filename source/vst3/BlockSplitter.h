@@ -28,7 +28,7 @@ public:
     static Steinberg::Vst::ProcessData withoutAudio (const Steinberg::Vst::ProcessData& data);
 
     /** Writes silence to every output channel the host handed over. */
-    static void silenceOutputs (const Steinberg::Vst::ProcessData& data);
+    static void silenceOutputs (const Steinberg::Vst::ProcessData& data, int bytesPerSample);
 
     /** Calls processPiece with each piece in turn; stops at the first result that is not
         kResultOk and returns it.

@@ -90,7 +90,7 @@ public:
         // A bus layout this large is refused by the framework too: silence, settings kept.
         if (! BlockSplitter::fits (checked))
         {
-            BlockSplitter::silenceOutputs (checked);
+            BlockSplitter::silenceOutputs (checked, bytesPerSample);
             auto flush = BlockSplitter::withoutAudio (checked);
             return JuceVST3Component::process (flush);
         }
