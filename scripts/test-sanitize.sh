@@ -21,5 +21,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build" -j"$jobs"
 
 # Editor tests need a display; a private virtual one keeps them off the user's screen.
+# -noreset: a server that resets whenever its last client leaves refuses the next one for a
+# moment and forgets its atoms, which parallel test processes would otherwise race on.
 cd "$build"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --timeout 600 -j"$jobs"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$jobs"

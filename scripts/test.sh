@@ -23,9 +23,11 @@ bash "$root/scripts/build.sh" "$build"
 bash "$root/scripts/build-windows.sh" "$root/build-win"
 
 # Editor tests need a display; a private virtual one keeps them off the user's screen.
+# -noreset: a server that resets whenever its last client leaves refuses the next one for a
+# moment and forgets its atoms, which parallel test processes would otherwise race on.
 cd "$build"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --timeout 600 -j"$(nproc)"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$(nproc)"
 
 # The Windows module, checked under Wine against the Linux one.
 cd "$root/build-win"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --timeout 600 -j"$(nproc)"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$(nproc)"

@@ -2,7 +2,10 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <thread>
 
 namespace juce
 {
@@ -17,7 +20,8 @@ namespace
     an X server without a window manager nobody has created them, so a window's setup fails
     with BadAtom, which ends a process that has no X error handler of its own. Creating
     them before the framework connects avoids that. The connection stays open: a bare
-    server forgets its atoms when its last client leaves.
+    server forgets its atoms when its last client leaves. A server that is resetting
+    because another client just left refuses connections for a moment, hence the retries.
 */
 struct BareXServerPreparation
 {
@@ -36,7 +40,23 @@ struct BareXServerPreparation
             XCloseDisplay (display);
     }
 
-    Display* display = XOpenDisplay (nullptr);
+    static Display* openDisplay()
+    {
+        if (std::getenv ("DISPLAY") == nullptr)
+            return nullptr;
+
+        for (int attempt = 0; attempt < 50; ++attempt)
+        {
+            if (auto* opened = XOpenDisplay (nullptr))
+                return opened;
+
+            std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        }
+
+        return nullptr;
+    }
+
+    Display* display = openDisplay();
 };
 
 const BareXServerPreparation bareXServerPreparation;
