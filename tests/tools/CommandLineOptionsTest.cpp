@@ -82,6 +82,11 @@ TEST (CommandLineOptions, HelpNeedsNoOutputFile)
     EXPECT_TRUE (parse ("-h").settings.showHelp);
     EXPECT_EQ (parse ("-h").error, "");
     EXPECT_TRUE (CommandLineOptions::usage().contains ("left channel only"));
+
+    // Every option's description starts in the same column.
+    for (const auto& line : juce::StringArray::fromLines (CommandLineOptions::usage()))
+        if (line.startsWith ("  -"))
+            EXPECT_TRUE (line[23] == ' ' && line[24] != ' ') << line;
 }
 
 // The tool checks ranges before it loads anything, so its table must be the effect's own.
