@@ -1,21 +1,36 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the Windows cross-build need.
-# Does nothing when all of them are present already.
+# Installs the Debian packages the project needs. Does nothing when all of them are present.
+# Usage: scripts/install-deps.sh [--product]
+#   --product  only what building the plug-in and the renderer needs (the main job);
+#              by default also the tests', the benchmarks' and the Windows cross-build's
 set -euo pipefail
 
-packages=(
+product=(
   build-essential cmake pkg-config ccache git
   juce-modules-source faust-common
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
   libflac-dev libvorbis-dev libogg-dev
   libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
   libfreetype-dev libfontconfig-dev libasound2-dev libgl-dev
   libpng-dev libjpeg-dev zlib1g-dev
-  fonts-dejavu-core
+  fonts-dejavu-core binutils
+)
+
+checks=(
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils imagemagick librsvg2-bin
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libz-mingw-w64-dev wine64 wine dpkg-dev zip unzip binutils
+  libz-mingw-w64-dev wine64 wine dpkg-dev zip unzip
 )
+
+packages=("${product[@]}")
+case "${1:-}" in
+  --product) ;;
+  "") packages+=("${checks[@]}") ;;
+  *)
+    echo "usage: $0 [--product]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the plug-in and the renderer, renders the built-in
-# demo phrase through the effect, and says where everything is.
+# demo phrase through the effect, and says where everything is. The tests are the test
+# command's (scripts/test.sh); this builds only what is needed here.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
+logs="$build/logs"
+mkdir -p "$logs"
 
-bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" "$build"
+stage() { printf '==> %s\n' "$*"; }
+
+# Runs a stage's command with its output in a log; shows the end of it if the stage fails.
+quietly() {
+  local log="$logs/$1.log"
+  shift
+  if ! "$@" >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "Failed; the whole output is in $log" >&2
+    exit 1
+  fi
+}
+
+stage "Installing the Debian packages that are missing"
+bash "$root/scripts/install-deps.sh" --product
+
+stage "Building the plug-in (VST3, Standalone) and the renderer (log: $logs/build.log)"
+started=$SECONDS
+quietly build bash "$root/scripts/build.sh" "$build" --product
+stage "Built in $((SECONDS - started)) s"
 
 artefacts="$build/Pelorvane_artefacts/Release"
 renderer="$build/tools/render/pelorvane-render"
 demo="$build/demo"
 mkdir -p "$demo"
 
+stage "Rendering the built-in demo phrase"
 "$renderer" -o "$demo/pelorvane-demo.wav" --spectrogram "$demo/pelorvane-demo-spectrogram.png"
 
 echo
