@@ -57,6 +57,7 @@ InstallDir "$PROGRAMFILES64\${VENDOR}\${PRODUCT}"
 BrandingText "${VENDOR}"
 ShowInstDetails show
 ShowUninstDetails show
+InstallColors /windows
 XPStyle on
 
 ; The same product and version as the module's own version record (source/windows/Pelorvane.rc.in).
