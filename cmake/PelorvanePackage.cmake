@@ -1,6 +1,6 @@
 # One archive per platform beside the bundle: the Windows bundle zipped for
 # C:\Program Files\Common Files\VST3, the Linux one as a tarball for ~/.vst3. Each comes
-# with an archive of the module's symbols in the same format.
+# with an archive of the module's symbols in the same format. Windows also gets an installer.
 if(NOT TARGET Pelorvane_VST3)
     return()
 endif()
@@ -32,3 +32,7 @@ add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
     VERBATIM)
 add_custom_target(PelorvanePackage ALL DEPENDS
     "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}")
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    include("${CMAKE_CURRENT_LIST_DIR}/PelorvaneInstaller.cmake")
+endif()

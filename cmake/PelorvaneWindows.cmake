@@ -23,9 +23,8 @@ target_include_directories(Pelorvane SYSTEM PUBLIC "${CMAKE_CURRENT_BINARY_DIR}/
 # Hosts load the module on its own: everything but the system DLLs is linked in.
 target_link_options(Pelorvane_VST3 PRIVATE -static -static-libgcc -static-libstdc++)
 
-# The framework adds no resource script to a VST3 module.
-get_target_property(PELORVANE_RC_COMPANY Pelorvane JUCE_COMPANY_NAME)
-get_target_property(PELORVANE_RC_PRODUCT Pelorvane JUCE_PRODUCT_NAME)
+# The framework adds no resource script to a VST3 module. Its strings are PELORVANE_PRODUCT,
+# PELORVANE_VENDOR and PELORVANE_COPYRIGHT from CMakeLists.txt.
 set(PELORVANE_RC_MANIFEST "${PROJECT_SOURCE_DIR}/source/windows/Pelorvane.manifest")
 configure_file(source/windows/Pelorvane.rc.in "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane.rc" @ONLY)
 set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/Pelorvane.rc"

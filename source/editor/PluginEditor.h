@@ -5,6 +5,7 @@
 
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
+#include "editor/RepaintFallback.h"
 
 #include <array>
 #include <atomic>
@@ -90,6 +91,9 @@ private:
     // Set when "Bypass" changed on a thread other than the message thread; the timer shows it.
     std::atomic<bool> bypassChangedElsewhere { false };
     const juce::Thread::ThreadID messageThread = juce::Thread::getCurrentThreadId();
+
+    // Repaints the window where the display's vertical-blank signal never comes (Wine).
+    RepaintFallback repaintFallback { *this };
 
     // Last, so that they are destroyed before the controls they drive.
     juce::OwnedArray<SliderAttachment> sliderAttachments;

@@ -267,3 +267,8 @@ double RawAudioHost::parameterValue (Vst::ParamID id) const
 {
     return controller != nullptr ? controller->getParamNormalized (id) : -1.0;
 }
+
+IPlugView* RawAudioHost::createEditorView()
+{
+    return controller != nullptr ? controller->createView (Vst::ViewType::kEditor) : nullptr;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/gui/iplugview.h>
 #include <pluginterfaces/vst/ivstaudioprocessor.h>
 #include <pluginterfaces/vst/ivstcomponent.h>
 #include <pluginterfaces/vst/ivsteditcontroller.h>
@@ -49,6 +50,9 @@ public:
 
     /** A parameter's normalised value as the controller shows it. */
     double parameterValue (Steinberg::Vst::ParamID id) const;
+
+    /** The controller's editor view, or null; the caller releases it before the host goes. */
+    Steinberg::IPlugView* createEditorView();
 
 private:
     bool createInstance();

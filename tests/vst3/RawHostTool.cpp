@@ -8,9 +8,13 @@
 //   PelorvaneRawHost restore <module> <input.state>
 //   PelorvaneRawHost hostile <module> <case>        (one case of careless host behaviour)
 //   PelorvaneRawHost fault-in-module <module>       (ends by a fault inside the module)
+//   PelorvaneRawHost editor-window <module> <control folder>   (Windows: the editor in a window)
 
 #include "CheckReport.h"
 #include "HostileHost.h"
+#ifdef _WIN32
+#include "EditorWindow.h"
+#endif
 #include "RawAudioHost.h"
 #include "RawHostFixtures.h"
 
@@ -292,6 +296,11 @@ int main (int argc, char** argv)
 
     if (args.size() == 2 && args[0] == "fault-in-module")
         return faultInsideTheModule (args[1]);
+
+#ifdef _WIN32
+    if (args.size() == 3 && args[0] == "editor-window")
+        return showEditorInWindow (args[1], args[2]);
+#endif
 
     if (args.size() == 3 && args[0] == "hostile")
     {

@@ -1,7 +1,9 @@
 // Reads the built Windows module as the system and installers do: its export table, the DLLs
-// it imports, its version record through the Windows version API, and its manifest.
+// it imports, its version record through the Windows version API, and its manifest. With
+// --installer, reads the installer's version record instead and compares it with the module's.
 //
 // Usage: PelorvaneModuleCheck <path to Pelorvane.vst3 (the DLL)>
+//        PelorvaneModuleCheck --installer <path to the installer> <path to the module>
 
 #include "CheckReport.h"
 
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <set>
 #include <string>
 #include <vector>
@@ -172,11 +175,25 @@ public:
         return result;
     }
 
-    std::string text (const std::string& name) const
+    std::string text (const std::string& name, const std::wstring& block = L"040904E4") const
     {
         UINT length = 0;
-        const auto* found = static_cast<const wchar_t*> (value (L"\\StringFileInfo\\040904E4\\" + widen (name), length));
+        const auto* found = static_cast<const wchar_t*> (value (L"\\StringFileInfo\\" + block + L"\\" + widen (name), length));
         return found != nullptr ? narrow (found) : "<missing>";
+    }
+
+    /** The string block of the record's first translation, named as VerQueryValueW wants it. */
+    std::wstring firstBlock() const
+    {
+        UINT length = 0;
+        const auto* translation = static_cast<const WORD*> (value (L"\\VarFileInfo\\Translation", length));
+
+        if (translation == nullptr || length < 2 * sizeof (WORD))
+            return L"040904E4";
+
+        wchar_t name[9] = {};
+        swprintf (name, 9, L"%04X%04X", translation[0], translation[1]);
+        return name;
     }
 
 private:
@@ -242,6 +259,38 @@ void checkVersionRecord (const std::wstring& path)
     check (copyright.find ("Ombrix Audio") != std::string::npos, "LegalCopyright names the maker: \"" + copyright + "\"");
 }
 
+/** The installer says the same product, maker, version and copyright as the module it installs. */
+int checkInstallerVersionRecord (const std::wstring& installerPath, const std::wstring& modulePath)
+{
+    section ("installer's version record");
+
+    const VersionRecord installer (installerPath);
+    const VersionRecord module (modulePath);
+    check (installer.isPresent(), "GetFileVersionInfoW reads the installer's version record");
+    check (module.isPresent(), "GetFileVersionInfoW reads the module's version record");
+
+    if (! installer.isPresent() || ! module.isPresent())
+        return finishReport();
+
+    const auto block = installer.firstBlock();
+
+    for (const auto* name : { "ProductName", "ProductVersion", "CompanyName", "LegalCopyright" })
+    {
+        const auto text = installer.text (name, block);
+        std::printf ("  %s: %s\n", name, text.c_str());
+        checkText (text, module.text (name), std::string ("the installer's ") + name + " is the module's");
+    }
+
+    UINT length = 0;
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*> (installer.value (L"\\", length));
+    check (fixed != nullptr && length >= sizeof (VS_FIXEDFILEINFO), "the installer's record has a fixed part");
+
+    if (fixed != nullptr)
+        checkText (fourPartVersion (fixed->dwProductVersionMS, fixed->dwProductVersionLS), module.text ("ProductVersion") + ".0", "the installer's fixed product version is the module's version");
+
+    return finishReport();
+}
+
 //==============================================================================
 bool contains (const std::string& text, const std::string& part)
 {
@@ -280,9 +329,12 @@ void checkManifest (const std::wstring& path)
 //==============================================================================
 int main (int argc, char** argv)
 {
+    if (argc == 4 && std::string (argv[1]) == "--installer")
+        return checkInstallerVersionRecord (widen (argv[2]), widen (argv[3]));
+
     if (argc != 2)
     {
-        std::fprintf (stderr, "usage: %s <path to the module>\n", argv[0]);
+        std::fprintf (stderr, "usage: %s <path to the module>\n       %s --installer <path to the installer> <path to the module>\n", argv[0], argv[0]);
         return 2;
     }
 
