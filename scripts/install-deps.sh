@@ -15,6 +15,8 @@ packages=(
   xvfb xauth x11-utils imagemagick librsvg2-bin
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev wine64 wine dpkg-dev zip unzip binutils
+  help2man
+  jalv jackd2 libjack-jackd2-dev lilv-utils
 )
 
 missing=()

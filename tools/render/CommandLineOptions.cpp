@@ -250,7 +250,7 @@ juce::String CommandLineOptions::usage()
          << "  -o, --output FILE     WAV file to write (required)\n";
 
     for (const auto& knob : knobs())
-        text << "  " << juce::String (knob.option).paddedRight (' ', 8) << "VALUE    "
+        text << "  " << (juce::String (knob.option) + " VALUE").paddedRight (' ', 22)
              << knob.parameterName << ": " << knob.meaning << ", "
              << formatNumber (knob.minimum) << " to " << formatNumber (knob.maximum) << "\n";
 
