@@ -1,6 +1,7 @@
 # One archive per platform beside the bundle: the Windows bundle zipped for
-# C:\Program Files\Common Files\VST3, the Linux one as a tarball for ~/.vst3. Each comes
-# with an archive of the module's symbols in the same format.
+# C:\Program Files\Common Files\VST3, the Linux one as a tarball for ~/.vst3 (and the LV2
+# bundle as one for ~/.lv2). Each comes with an archive of the module's symbols in the same
+# format. Linux also gets the Debian package.
 if(NOT TARGET Pelorvane_VST3)
     return()
 endif()
@@ -30,9 +31,20 @@ add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
     DEPENDS Pelorvane_VST3 "$<TARGET_FILE:Pelorvane_VST3>"
     COMMENT "Packing ${PELORVANE_ARCHIVE}"
     VERBATIM)
+# Linux: the LV2 bundle as a tarball of its own, for ~/.lv2.
+if(TARGET Pelorvane_LV2)
+    set(PELORVANE_LV2_ARCHIVE "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz")
+    add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
+        COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
+        WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2"
+        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
+        COMMENT "Packing Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz"
+        VERBATIM)
+endif()
+
 add_custom_target(PelorvanePackage ALL DEPENDS
     "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}"
-    ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
+    ${PELORVANE_LV2_ARCHIVE} ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
 
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
 # where). Made from the stripped modules, so it comes after their symbols are split off.

@@ -69,7 +69,7 @@ mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/d
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 not_root=()
 [ "$(id -u)" -eq 0 ] || not_root=(--force-not-root)
-scratch_dpkg() { dpkg --root="$root" --force-depends "${not_root[@]}" --log=/dev/null "$@"; }
+scratch_dpkg() { dpkg --root="$root" --force-depends "${not_root[@]}" --log=/dev/null "$@" >>"$work/dpkg.log" 2>&1; }
 
 check "dpkg -i into the scratch root" scratch_dpkg -i "$deb"
 check "dpkg says it is installed" test "$(dpkg-query --admindir="$root/var/lib/dpkg" -W -f='${Status}' pelorvane)" = "install ok installed"
