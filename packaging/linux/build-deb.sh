@@ -4,7 +4,7 @@
 #   /usr/lib/lv2/Pelorvane.lv2                    the LV2 bundle
 #   /usr/bin/pelorvane-render                     the command-line renderer
 #   /usr/share/man/man1/pelorvane-render.1.gz     its manual page, made from its --help
-#   /usr/share/doc/pelorvane/copyright
+#   /usr/share/doc/pelorvane/copyright, changelog.gz
 # Run by the build (cmake/PelorvanePackage.cmake). Every binary ships stripped: the modules
 # were stripped by the build (their symbols are in the symbol archives); the renderer is
 # stripped here. Depends is computed from the binaries by dpkg-shlibdeps; the libraries the
@@ -40,6 +40,16 @@ gzip -9n "$package/usr/share/man/man1/pelorvane-render.1"
 
 sed -e "s|@MAINTAINER@|$maintainer|g" -e "s|@HOMEPAGE@|$homepage|g" \
   "$here/copyright.in" >"$package/usr/share/doc/pelorvane/copyright"
+
+# A native package's changelog: one entry for this version.
+cat >"$package/usr/share/doc/pelorvane/changelog" <<CHANGELOG
+pelorvane ($version) stable; urgency=medium
+
+  * Pelorvane $version: VST3 and LV2 plug-ins and the pelorvane-render tool.
+
+ -- $maintainer  $(date -u -R -d "@$SOURCE_DATE_EPOCH")
+CHANGELOG
+gzip -9n "$package/usr/share/doc/pelorvane/changelog"
 
 # Owner and permissions as Debian wants them, whatever the build's umask was.
 find "$package" -type d -exec chmod 0755 {} +
@@ -78,6 +88,9 @@ Description: shimmer reverb plug-in (VST3 and LV2) with a command-line renderer
  /usr/lib/lv2) and pelorvane-render, which runs audio files through the effect
  without a host.
 CONTROL
+
+(cd "$package" && find usr -type f -print0 | sort -z | xargs -0 md5sum >DEBIAN/md5sums)
+chmod 0644 "$package/DEBIAN/md5sums"
 
 dpkg-deb --root-owner-group -Zxz --build "$package" "$output" >/dev/null
 echo "build-deb: $(basename "$output"): Depends: $depends"
