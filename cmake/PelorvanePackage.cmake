@@ -47,8 +47,10 @@ add_custom_target(PelorvanePackage ALL DEPENDS
     ${PELORVANE_LV2_ARCHIVE} ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
 
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
-# where). Made from the stripped modules, so it comes after their symbols are split off.
-if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorvane-render)
+# where). Made from the stripped modules, so it comes after their symbols are split off. A
+# sanitized build ships nothing.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorvane-render
+   AND NOT PELORVANE_SANITIZE)
     find_program(PELORVANE_DPKG dpkg)
     foreach(tool dpkg-deb dpkg-shlibdeps help2man)
         find_program(PELORVANE_TOOL_${tool} ${tool})
