@@ -92,5 +92,7 @@ CONTROL
 (cd "$package" && find usr -type f -print0 | sort -z | xargs -0 md5sum >DEBIAN/md5sums)
 chmod 0644 "$package/DEBIAN/md5sums"
 
-dpkg-deb --root-owner-group -Zxz --build "$package" "$output" >/dev/null
+# gzip: the modules are mostly pictures that compress poorly; xz would make the package a
+# fifth smaller at ten times the packing time.
+dpkg-deb --root-owner-group -Zgzip -z9 --build "$package" "$output" >/dev/null
 echo "build-deb: $(basename "$output"): Depends: $depends"
