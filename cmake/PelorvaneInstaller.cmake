@@ -12,7 +12,7 @@ set(PELORVANE_INSTALLER_WORK "${CMAKE_CURRENT_BINARY_DIR}/installer")
 set(PELORVANE_MAKENSIS_DEFINES
     "-DPRODUCT=${PELORVANE_PRODUCT}"
     "-DVENDOR=${PELORVANE_VENDOR}"
-    "-DURL=${PELORVANE_VENDOR_URL}"
+    "-DURL=${PELORVANE_WEB_ADDRESS}"
     "-DCOPYRIGHT=${PELORVANE_COPYRIGHT}")
 
 # Where the installer puts the bundle, as NSIS names it: the 64-bit Common Files folder.

@@ -1,6 +1,7 @@
 # One archive per platform beside the bundle: the Windows bundle zipped for
-# C:\Program Files\Common Files\VST3, the Linux one as a tarball for ~/.vst3. Each comes
-# with an archive of the module's symbols in the same format. Windows also gets an installer.
+# C:\Program Files\Common Files\VST3, the Linux one as a tarball for ~/.vst3 (and the LV2
+# bundle as one for ~/.lv2). Each comes with an archive of the module's symbols in the same
+# format. Windows also gets an installer, Linux the Debian package.
 if(NOT TARGET Pelorvane_VST3)
     return()
 endif()
@@ -19,8 +20,8 @@ endif()
 
 set(PELORVANE_BUNDLE_PARENT "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/VST3")
 
-# Strips the module as part of its own build, so both archives get the stripped one; sets
-# PELORVANE_SYMBOLS_ARCHIVE.
+# Strips the modules as part of their own builds, so every archive and package gets the
+# stripped ones; sets PELORVANE_SYMBOLS_ARCHIVE and, on Linux, PELORVANE_LV2_SYMBOLS_ARCHIVE.
 include("${CMAKE_CURRENT_LIST_DIR}/PelorvaneSymbols.cmake")
 
 add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
@@ -30,8 +31,52 @@ add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
     DEPENDS Pelorvane_VST3 "$<TARGET_FILE:Pelorvane_VST3>"
     COMMENT "Packing ${PELORVANE_ARCHIVE}"
     VERBATIM)
+# Linux: the LV2 bundle as a tarball of its own, for ~/.lv2.
+if(TARGET Pelorvane_LV2)
+    set(PELORVANE_LV2_ARCHIVE "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz")
+    add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
+        COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
+        WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2"
+        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
+        COMMENT "Packing Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz"
+        VERBATIM)
+endif()
+
 add_custom_target(PelorvanePackage ALL DEPENDS
-    "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}")
+    "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}"
+    ${PELORVANE_LV2_ARCHIVE} ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
+
+# Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
+# where). Made from the stripped modules, so it comes after their symbols are split off. A
+# sanitized build ships nothing.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorvane-render
+   AND NOT PELORVANE_SANITIZE)
+    find_program(PELORVANE_DPKG dpkg)
+    foreach(tool dpkg-deb dpkg-shlibdeps help2man)
+        find_program(PELORVANE_TOOL_${tool} ${tool})
+        if(NOT PELORVANE_TOOL_${tool} OR NOT PELORVANE_DPKG)
+            message(FATAL_ERROR "${tool} not found: the Debian package cannot be built (scripts/install-deps.sh installs it)")
+        endif()
+    endforeach()
+    execute_process(COMMAND "${PELORVANE_DPKG}" --print-architecture
+        OUTPUT_VARIABLE PELORVANE_DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+
+    set(PELORVANE_DEB "${CMAKE_CURRENT_BINARY_DIR}/pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb")
+    set(PELORVANE_ARTEFACTS "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>")
+    add_custom_command(OUTPUT "${PELORVANE_DEB}"
+        COMMAND bash "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
+                "${PELORVANE_DEB}" "${PROJECT_VERSION}" "${PELORVANE_DEB_ARCH}"
+                "${PELORVANE_VENDOR} <${PELORVANE_EMAIL}>" "${PELORVANE_WEB_ADDRESS}"
+                "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${PELORVANE_ARTEFACTS}/LV2/Pelorvane.lv2"
+                "$<TARGET_FILE:pelorvane-render>" "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
+        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render
+                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:pelorvane-render>"
+                "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
+                "${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in"
+        COMMENT "Packing pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb"
+        VERBATIM)
+    add_custom_target(PelorvaneDebPackage ALL DEPENDS "${PELORVANE_DEB}")
+endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     include("${CMAKE_CURRENT_LIST_DIR}/PelorvaneInstaller.cmake")

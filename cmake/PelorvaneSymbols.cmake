@@ -1,16 +1,14 @@
-# The VST3 module ships stripped. Its debug information is split off after linking into a
-# symbol file beside the bundle, with a record of the module's build identifier, version and
-# platform, and packed as Pelorvane-<version>-<platform>-symbols beside the bundle's archive.
+# The plug-in modules ship stripped. Each one's debug information is split off after linking
+# into a symbol file beside its bundle, with a record of the module's build identifier, version
+# and platform, and packed as an archive beside the bundle's archive:
+#   VST3  Pelorvane-<version>-<platform>-symbols       (from Pelorvane_artefacts/<config>/VST3)
+#   LV2   Pelorvane-<version>-<platform>-lv2-symbols   (Linux only; from .../<config>/LV2)
 # A crash log ends with the same identifier, which is how scripts/symbolize-crash-log.sh
-# finds the symbols that belong to it. Included by cmake/PelorvanePackage.cmake.
+# finds the symbols that belong to it. Included by cmake/PelorvanePackage.cmake; sets
+# PELORVANE_SYMBOLS_ARCHIVE (the VST3 module's) and PELORVANE_LV2_SYMBOLS_ARCHIVE.
 
 # Line tables for the symbolizer; -g leaves the generated code as it is.
 target_compile_options(Pelorvane PRIVATE -g)
-target_compile_options(Pelorvane_VST3 PRIVATE -g)
-
-# ELF: the GNU build-id note. PE: MinGW's ld writes it as a CodeView ("RSDS") record in the
-# debug directory instead.
-target_link_options(Pelorvane_VST3 PRIVATE -Wl,--build-id=sha1)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     set(PELORVANE_BUILD_ID_READER "${CMAKE_OBJDUMP}")
@@ -30,29 +28,51 @@ foreach(tool CMAKE_OBJCOPY CMAKE_STRIP PELORVANE_BUILD_ID_READER)
     endif()
 endforeach()
 
-set(PELORVANE_SYMBOLS_NAME "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-symbols")
-set(PELORVANE_SYMBOLS_DIR "${PELORVANE_BUNDLE_PARENT}/${PELORVANE_SYMBOLS_NAME}")
-set(PELORVANE_DEBUG_FILE "${PELORVANE_SYMBOLS_DIR}/$<TARGET_FILE_NAME:Pelorvane_VST3>.debug")
+# pelorvane_split_symbols(TARGET SYMBOLS_NAME BUNDLE_PARENT ARCHIVE_VARIABLE)
+# Strips TARGET's module as part of its own build (a failing step deletes the module, so the
+# next build links it and splits it again), keeps its debug information and record in
+# BUNDLE_PARENT/SYMBOLS_NAME, and adds the rule that packs them; sets ARCHIVE_VARIABLE to the
+# archive's path.
+function(pelorvane_split_symbols target symbols_name bundle_parent archive_variable)
+    target_compile_options(${target} PRIVATE -g)
+    # ELF: the GNU build-id note. PE: MinGW's ld writes it as a CodeView ("RSDS") record in the
+    # debug directory instead.
+    target_link_options(${target} PRIVATE -Wl,--build-id=sha1)
 
-# A failing step deletes the module, so the next build links it and splits it again. The debug
-# link names the symbol file, so debuggers pick it up when it is put beside the module.
-add_custom_command(TARGET Pelorvane_VST3 POST_BUILD
-    COMMAND "${CMAKE_COMMAND}" -E make_directory "${PELORVANE_SYMBOLS_DIR}"
-    COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:Pelorvane_VST3>" "${PELORVANE_DEBUG_FILE}"
-    COMMAND "${CMAKE_STRIP}" --strip-unneeded "$<TARGET_FILE:Pelorvane_VST3>"
-    COMMAND "${CMAKE_OBJCOPY}" "--add-gnu-debuglink=${PELORVANE_DEBUG_FILE}" "$<TARGET_FILE:Pelorvane_VST3>"
-    COMMAND bash "${PROJECT_SOURCE_DIR}/cmake/write-symbols-info.sh"
-            "$<TARGET_FILE:Pelorvane_VST3>" "${PELORVANE_BUILD_ID_READER}"
-            "${PROJECT_VERSION}" "${PELORVANE_PLATFORM}" "$<TARGET_FILE_NAME:Pelorvane_VST3>.debug"
-            "${PELORVANE_SYMBOLS_DIR}/build-info.txt"
-    COMMENT "Splitting the symbols off the VST3 module"
-    VERBATIM)
+    set(symbols_dir "${bundle_parent}/${symbols_name}")
+    set(debug_file "${symbols_dir}/$<TARGET_FILE_NAME:${target}>.debug")
 
-set(PELORVANE_SYMBOLS_ARCHIVE "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_SYMBOLS_NAME}.${PELORVANE_SYMBOLS_ARCHIVE_SUFFIX}")
-add_custom_command(OUTPUT "${PELORVANE_SYMBOLS_ARCHIVE}"
-    COMMAND "${CMAKE_COMMAND}" -E tar ${PELORVANE_SYMBOLS_ARCHIVE_MODE}
-            "${PELORVANE_SYMBOLS_ARCHIVE}" ${PELORVANE_SYMBOLS_ARCHIVE_FORMAT} "${PELORVANE_SYMBOLS_NAME}"
-    WORKING_DIRECTORY "${PELORVANE_BUNDLE_PARENT}"
-    DEPENDS Pelorvane_VST3 "$<TARGET_FILE:Pelorvane_VST3>"
-    COMMENT "Packing ${PELORVANE_SYMBOLS_NAME}.${PELORVANE_SYMBOLS_ARCHIVE_SUFFIX}"
-    VERBATIM)
+    # The debug link names the symbol file, so debuggers pick it up when it is put beside the
+    # module.
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND "${CMAKE_COMMAND}" -E make_directory "${symbols_dir}"
+        COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:${target}>" "${debug_file}"
+        COMMAND "${CMAKE_STRIP}" --strip-unneeded "$<TARGET_FILE:${target}>"
+        COMMAND "${CMAKE_OBJCOPY}" "--add-gnu-debuglink=${debug_file}" "$<TARGET_FILE:${target}>"
+        COMMAND bash "${PROJECT_SOURCE_DIR}/cmake/write-symbols-info.sh"
+                "$<TARGET_FILE:${target}>" "${PELORVANE_BUILD_ID_READER}"
+                "${PROJECT_VERSION}" "${PELORVANE_PLATFORM}" "$<TARGET_FILE_NAME:${target}>.debug"
+                "${symbols_dir}/build-info.txt"
+        COMMENT "Splitting the symbols off ${target}"
+        VERBATIM)
+
+    set(archive "${CMAKE_CURRENT_BINARY_DIR}/${symbols_name}.${PELORVANE_SYMBOLS_ARCHIVE_SUFFIX}")
+    add_custom_command(OUTPUT "${archive}"
+        COMMAND "${CMAKE_COMMAND}" -E tar ${PELORVANE_SYMBOLS_ARCHIVE_MODE}
+                "${archive}" ${PELORVANE_SYMBOLS_ARCHIVE_FORMAT} "${symbols_name}"
+        WORKING_DIRECTORY "${bundle_parent}"
+        DEPENDS ${target} "$<TARGET_FILE:${target}>"
+        COMMENT "Packing ${symbols_name}.${PELORVANE_SYMBOLS_ARCHIVE_SUFFIX}"
+        VERBATIM)
+    set(${archive_variable} "${archive}" PARENT_SCOPE)
+endfunction()
+
+pelorvane_split_symbols(Pelorvane_VST3
+    "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-symbols"
+    "${PELORVANE_BUNDLE_PARENT}" PELORVANE_SYMBOLS_ARCHIVE)
+
+if(TARGET Pelorvane_LV2)
+    pelorvane_split_symbols(Pelorvane_LV2
+        "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2-symbols"
+        "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2" PELORVANE_LV2_SYMBOLS_ARCHIVE)
+endif()

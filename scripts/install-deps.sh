@@ -13,14 +13,16 @@ product=(
   libfreetype-dev libfontconfig-dev libasound2-dev libgl-dev
   libpng-dev libjpeg-dev zlib1g-dev
   fonts-dejavu-core binutils
+  dpkg-dev help2man
 )
 
 checks=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils imagemagick librsvg2-bin
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libz-mingw-w64-dev wine64 wine dpkg-dev zip unzip
+  libz-mingw-w64-dev wine64 wine zip unzip
   nsis xdotool
+  jalv jackd2 libjack-jackd2-dev lilv-utils
 )
 
 packages=("${product[@]}")

@@ -43,6 +43,8 @@ echo "  audio:        $demo/pelorvane-demo.wav"
 echo "  spectrogram:  $demo/pelorvane-demo-spectrogram.png"
 echo
 echo "VST3 bundle:     $artefacts/VST3/Pelorvane.vst3"
+echo "LV2 bundle:      $artefacts/LV2/Pelorvane.lv2"
+echo "Debian package:  $(ls "$build"/pelorvane_*.deb)   (see README.md: Installing)"
 echo "Standalone app:  $artefacts/Standalone/Pelorvane"
 echo "Renderer:        $renderer   (--help for its options)"
 echo

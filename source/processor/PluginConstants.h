@@ -23,6 +23,11 @@ constexpr auto webSiteHost = "www.example.com";
 constexpr auto vendorWebAddress = "https://www.example.com";
 constexpr auto vendorEmail = "support@example.com";
 
+// The LV2 plug-in's URI, under the maker's web address. LV2 hosts store it in their sessions and
+// presets, so it never changes, not even when the web address above does. CMakeLists.txt reads
+// it from this line.
+constexpr auto lv2Uri = "https://www.example.com/plugins/pelorvane";
+
 // The one channel configuration hosts may ask for: stereo in, stereo out.
 constexpr short preferredInputChannels = 2;
 constexpr short preferredOutputChannels = 2;

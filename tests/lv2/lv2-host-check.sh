@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The LV2 bundle in hosts no one here wrote: lilv's lv2ls and lv2info read it, and jalv (Debian's
+# LV2 host) runs it in a JACK server of its own (the dummy backend, so no sound device is needed)
+# while PelorvaneLV2CheckTool plays a signal into it and records what comes back. The recording must
+# equal pelorvane-render's output for the same input and settings, sample for sample.
+#
+# jalv loads a saved LV2 state that switches the plug-in off (its lv2:enabled port, which the
+# framework's client turns into "Bypass") and holds Space 7.5, Tone 3.5 and Mix 40 in the
+# plug-in's own state block. Lumens goes to 8 by a patch:Set message that jalv sends for its
+# -c option. While switched off the effect passes the left input and its engine stays as it was
+# prepared; the console then switches it on while the signal plays, and from the first sample
+# that differs from the input the effect ran from its prepared state, as a render from the start
+# of a file does. Renders with Lumens or Space at their defaults must differ from the recording.
+#
+#   lv2-host-check.sh BUNDLE CHECK_TOOL RENDERER WORK_DIR
+set -euo pipefail
+
+bundle=$1 tool=$2 renderer=$3 work=$4
+uri=https://www.example.com/plugins/pelorvane
+failures=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" && failures=$((failures + 1)); fi
+}
+
+for program in jackd jalv lv2ls lv2info; do
+  command -v "$program" >/dev/null || { echo "FAILED: $program is missing (scripts/install-deps.sh installs it)"; exit 1; }
+done
+
+rm -rf "$work" && mkdir -p "$work/lv2"
+ln -s "$bundle" "$work/lv2/Pelorvane.lv2"
+export LV2_PATH="$work/lv2"
+
+# What lilv reads from the bundle.
+lv2ls >"$work/lv2ls.txt"
+check "lv2ls lists the plug-in's URI alone" test "$(cat "$work/lv2ls.txt")" = "$uri"
+lv2info "$uri" >"$work/lv2info.txt"
+has() { grep -qE "$1" "$2"; }
+lacks() { ! grep -qE "$1" "$2"; }
+check "lv2info: name Pelorvane" has $'^\tName: +Pelorvane$' "$work/lv2info.txt"
+check "lv2info: author Ombrix Audio" has $'^\tAuthor: +Ombrix Audio$' "$work/lv2info.txt"
+check "lv2info: latency reported by a port" has 'Has latency: +yes, reported by port' "$work/lv2info.txt"
+check "lv2info: binary Pelorvane.so in the bundle" has 'Binary: +file://.*/Pelorvane\.lv2/Pelorvane\.so$' "$work/lv2info.txt"
+check "lv2info: the state interface" has 'http://lv2plug.in/ns/ext/state#interface' "$work/lv2info.txt"
+
+# The five parameters as the bundle declares them: label, default, minimum, maximum.
+awk '/^plug:[A-Za-z]+$/ { id = substr($1, 6) }
+     id && label == "" && /rdfs:label/ { match($0, /"[^"]*"/); label = substr($0, RSTART + 1, RLENGTH - 2) }
+     id && /lv2:default/ { d = $2 } id && /lv2:minimum/ { lo = $2 } id && /lv2:maximum/ { hi = $2 }
+     id && / \.$/ { if (label != "") print id, label, d, lo, hi; id = ""; label = "" }' \
+  "$bundle/dsp.ttl" >"$work/parameters.txt"
+cat "$work/parameters.txt"
+check "dsp.ttl: the five parameters with their names, defaults and ranges" \
+  test "$(cat "$work/parameters.txt")" = "$(printf '%s\n' 'Bypass Bypass 0 0 1' 'Space Space 5 0 10' \
+    'Lumens Lumens 5 0 10' 'Tone Tone 5 0 10' 'Mix Mix 50 0 100')"
+
+# A JACK server of its own; everything started here is stopped on the way out.
+pids=()
+cleanup() {
+  exec 3>&- 2>/dev/null || true
+  for ((i = ${#pids[@]} - 1; i >= 0; --i)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+trap cleanup EXIT
+
+export JACK_DEFAULT_SERVER="pelorvane-lv2-check-$$"
+# -S: the server waits for every client in each cycle, so a busy machine delays the run but
+# cannot drop audio.
+jackd -r -S -t 10000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
+pids+=($!)
+"$tool" wait-server 30
+
+"$tool" signal "$work/signal.wav" 48000 6 2
+"$tool" state "$work/state" 0.0 Space=7.5 Tone=3.5 Mix=40
+cat "$work/state/state.ttl"
+
+# jalv hands the plug-in the controls it sends as messages (patch:Set) only when asked to show
+# a user interface (-s); its console has none to show, and nothing else changes.
+mkfifo "$work/jalv-console"
+jalv -s -n pelorvane-lv2 -x -l "$work/state" -c pelorvane_Lumens=8 <"$work/jalv-console" >"$work/jalv.log" 2>&1 &
+pids+=($!)
+jalv_pid=$!
+exec 3>"$work/jalv-console"
+
+"$tool" play "$work/signal.wav" "$work/recording.wav" pelorvane-lv2 >"$work/play.log" 2>&1 &
+play_pid=$!
+for _ in $(seq 300); do
+  grep -q '^playing' "$work/play.log" && break
+  sleep 0.1
+done
+sleep 1
+echo "set enabled 1" >&3
+wait "$play_pid" || { cat "$work/play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
+cat "$work/play.log"
+
+# jalv prints its controls, then ends at the end of its console input.
+echo controls >&3
+sleep 1
+exec 3>&-
+for _ in $(seq 100); do
+  kill -0 "$jalv_pid" 2>/dev/null || break
+  sleep 0.1
+done
+cat "$work/jalv.log"
+echo
+check "jalv ran the plug-in" has '^Plugin: +https://www.example.com/plugins/pelorvane$' "$work/jalv.log"
+check "jalv lists the five parameters" test "$(grep -cE '^(> )*pelorvane_(Bypass|Space|Lumens|Tone|Mix) = ' "$work/jalv.log")" -ge 5
+check "no jalv console command failed" lacks '^(> )*error' "$work/jalv.log"
+# jalv adds the latency the plug-in reports on its latency port to the JACK ports' latency.
+check "jalv declares the plug-in's latency as 0" \
+  test "$(grep -c '^pelorvane-lv2:audio_out_[12] latency 0 to 0 frames$' "$work/play.log")" -eq 2
+
+# The effect's output against the renderer's.
+"$tool" split "$work/recording.wav" "$work/render-input.wav"
+render() {
+  local name=$1
+  shift
+  "$renderer" "$work/render-input.wav" -o "$work/$name.wav" --float --tail 0.1 "$@" >"$work/$name.log" 2>&1
+}
+render rendered --space 7.5 --lumens 8 --tone 3.5 --mix 40
+render lumens-default --space 7.5 --tone 3.5 --mix 40
+render space-default --lumens 8 --tone 3.5 --mix 40
+check "jalv's output equals pelorvane-render's, sample for sample" \
+  "$tool" compare "$work/recording.wav" "$work/rendered.wav"
+check "Lumens set by patch:Set took effect (a render at Lumens 5 differs)" \
+  "$tool" compare "$work/recording.wav" "$work/lumens-default.wav" --expect-different
+check "Space restored from the saved state took effect (a render at Space 5 differs)" \
+  "$tool" compare "$work/recording.wav" "$work/space-default.wav" --expect-different
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
