@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P (SettingsAndRates,
                                              NetworkCase { 48000, { 8.0f, 9.0f, 2.0f, 0.7f }, 1 },
                                              NetworkCase { 48000, { 8.0f, 9.0f, 2.0f, 0.7f }, 3 },
                                              NetworkCase { 44100, { 4.0f, 6.0f, 6.0f, 0.4f }, 4095 }),
-                          [] (const auto& info) { return "case" + std::to_string (info.index) + "_" + std::to_string (info.param.sampleRate) + "Hz"; });
+                          [] (const auto& instance) { return "case" + std::to_string (instance.index) + "_" + std::to_string (instance.param.sampleRate) + "Hz"; });
 
 TEST (Mydsp, ZonesChangedBetweenBlocksMatchReference)
 {

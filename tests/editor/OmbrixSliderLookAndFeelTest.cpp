@@ -112,9 +112,9 @@ TEST_F (KnobDrawingTest, StripThatDoesNotDecodeShowsNoImageInWhite)
 
 TEST_F (KnobDrawingTest, ValueBoxIsWhiteTextOnBlackWhateverTheLabelsColours)
 {
-    OmbrixSliderLookAndFeel lookAndFeel;
+    OmbrixSliderLookAndFeel boxLookAndFeel;
     juce::Label box;
-    box.setLookAndFeel (&lookAndFeel);
+    box.setLookAndFeel (&boxLookAndFeel);
     box.setColour (juce::Label::backgroundColourId, juce::Colours::red);
     box.setColour (juce::Label::textColourId, juce::Colours::green);
     box.setColour (juce::Label::outlineColourId, juce::Colours::blue);

@@ -85,8 +85,12 @@ TEST (CommandLineOptions, HelpNeedsNoOutputFile)
 
     // Every option's description starts in the same column.
     for (const auto& line : juce::StringArray::fromLines (CommandLineOptions::usage()))
+    {
         if (line.startsWith ("  -"))
+        {
             EXPECT_TRUE (line[23] == ' ' && line[24] != ' ') << line;
+        }
+    }
 }
 
 // The tool checks ranges before it loads anything, so its table must be the effect's own.
