@@ -30,6 +30,8 @@
 #include "processor/PluginConstants.h"
 #include "processor/PluginProcessor.h"
 
+#include <juce_audio_formats/juce_audio_formats.h>
+
 #include <jack/jack.h>
 
 #include <atomic>
@@ -37,8 +39,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -54,84 +54,42 @@ struct Audio
     std::size_t frames() const { return channels.empty() ? 0 : channels[0].size(); }
 };
 
-template <typename T>
-void put (std::ofstream& out, T value)
-{
-    out.write (reinterpret_cast<const char*> (&value), sizeof value);
-}
-
-// 32-bit float WAV (format tag 3), interleaved.
+// 32-bit float WAV through the framework's own reader and writer, which pass floats unchanged.
 bool writeWav (const std::string& path, const Audio& audio)
 {
-    std::ofstream out (path, std::ios::binary);
-    const auto numChannels = static_cast<std::uint16_t> (audio.channels.size());
-    const auto dataBytes = static_cast<std::uint32_t> (audio.frames() * numChannels * 4);
-    out.write ("RIFF", 4);
-    put<std::uint32_t> (out, 36 + dataBytes);
-    out.write ("WAVEfmt ", 8);
-    put<std::uint32_t> (out, 16);
-    put<std::uint16_t> (out, 3);
-    put<std::uint16_t> (out, numChannels);
-    put<std::uint32_t> (out, static_cast<std::uint32_t> (audio.rate));
-    put<std::uint32_t> (out, static_cast<std::uint32_t> (audio.rate) * numChannels * 4u);
-    put<std::uint16_t> (out, static_cast<std::uint16_t> (numChannels * 4));
-    put<std::uint16_t> (out, 32);
-    out.write ("data", 4);
-    put<std::uint32_t> (out, dataBytes);
-    for (std::size_t i = 0; i < audio.frames(); ++i)
-        for (const auto& channel : audio.channels)
-            put (out, channel[i]);
-    return static_cast<bool> (out);
-}
+    const juce::File file (path);
+    file.deleteFile();
+    auto stream = file.createOutputStream();
+    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
+        stream.get(), audio.rate, static_cast<unsigned int> (audio.channels.size()), 32, {}, 0));
 
-template <typename T>
-T get (const std::vector<char>& bytes, std::size_t at)
-{
-    T value;
-    std::memcpy (&value, bytes.data() + at, sizeof value);
-    return value;
-}
-
-// Reads a 32-bit float WAV, plain (tag 3) or extensible with the float sub-format.
-bool readWav (const std::string& path, Audio& audio)
-{
-    std::ifstream in (path, std::ios::binary);
-    std::vector<char> bytes ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp (bytes.data(), "RIFF", 4) != 0 || std::memcmp (bytes.data() + 8, "WAVE", 4) != 0)
+    if (writer == nullptr)
         return false;
 
-    std::uint16_t numChannels = 0;
-    bool isFloat = false;
-    for (std::size_t at = 12; at + 8 <= bytes.size();)
-    {
-        const auto size = get<std::uint32_t> (bytes, at + 4);
-        const auto body = at + 8;
-        if (body + size > bytes.size())
-            return false;
+    stream.release(); // the writer owns it now
+    std::vector<const float*> channels;
+    for (const auto& channel : audio.channels)
+        channels.push_back (channel.data());
 
-        if (std::memcmp (bytes.data() + at, "fmt ", 4) == 0 && size >= 16)
-        {
-            const auto tag = get<std::uint16_t> (bytes, body);
-            numChannels = get<std::uint16_t> (bytes, body + 2);
-            audio.rate = get<std::uint32_t> (bytes, body + 4);
-            const auto bits = get<std::uint16_t> (bytes, body + 14);
-            const auto subFormat = size >= 26 ? get<std::uint16_t> (bytes, body + 24) : 0;
-            isFloat = bits == 32 && (tag == 3 || (tag == 0xfffe && subFormat == 3));
-        }
-        else if (std::memcmp (bytes.data() + at, "data", 4) == 0)
-        {
-            if (! isFloat || numChannels == 0)
-                return false;
-            const auto frames = size / (4u * numChannels);
-            audio.channels.assign (numChannels, std::vector<float> (frames));
-            for (std::size_t i = 0; i < frames; ++i)
-                for (std::size_t c = 0; c < numChannels; ++c)
-                    audio.channels[c][i] = get<float> (bytes, body + (i * numChannels + c) * 4);
-            return true;
-        }
-        at = body + size + (size & 1);
-    }
-    return false;
+    return writer->writeFromFloatArrays (channels.data(), static_cast<int> (channels.size()), static_cast<int> (audio.frames()));
+}
+
+bool readWav (const std::string& path, Audio& audio)
+{
+    std::unique_ptr<juce::AudioFormatReader> reader (
+        juce::WavAudioFormat().createReaderFor (juce::File (path).createInputStream().release(), true));
+
+    if (reader == nullptr || ! reader->usesFloatingPointData || reader->bitsPerSample != 32)
+        return false;
+
+    audio.rate = reader->sampleRate;
+    const auto frames = static_cast<std::size_t> (reader->lengthInSamples);
+    audio.channels.assign (reader->numChannels, std::vector<float> (frames));
+    std::vector<float*> channels;
+    for (auto& channel : audio.channels)
+        channels.push_back (channel.data());
+
+    return reader->read (channels.data(), static_cast<int> (channels.size()), 0, static_cast<int> (frames));
 }
 
 int fail (const std::string& message)
