@@ -138,12 +138,35 @@ void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 {
     juce::ScopedNoDenormals noDenormals;
 
+    if (! takeLeftInput (buffer))
+        return;
+
+    if (parameters.getParameter (bypassName)->getValue() >= 0.5f)
+        return;
+
+    writeZones();
+
+    const auto numSamples = buffer.getNumSamples();
+
+    if (buffer.getNumChannels() > 1)
+        runNetwork (buffer.getWritePointer (0), buffer.getWritePointer (1), numSamples);
+    else
+        runNetworkOnMono (buffer.getWritePointer (0), numSamples);
+}
+
+void PelorvaneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    takeLeftInput (buffer);
+}
+
+bool PelorvaneAudioProcessor::takeLeftInput (juce::AudioBuffer<float>& buffer)
+{
     // A host may hand over fewer channels than the two buses have (a bus switched off, a
     // device with one output): no channel means nothing to do, one is input and left output.
     const auto numChannels = buffer.getNumChannels();
 
     if (numChannels == 0)
-        return;
+        return false;
 
     const auto numSamples = buffer.getNumSamples();
 
@@ -158,15 +181,7 @@ void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
             buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
     }
 
-    if (parameters.getParameter (bypassName)->getValue() >= 0.5f)
-        return;
-
-    writeZones();
-
-    if (numChannels > 1)
-        runNetwork (buffer.getWritePointer (0), buffer.getWritePointer (1), numSamples);
-    else
-        runNetworkOnMono (buffer.getWritePointer (0), numSamples);
+    return true;
 }
 
 void PelorvaneAudioProcessor::runNetworkOnMono (float* channel, int numSamples)
@@ -235,6 +250,12 @@ bool PelorvaneAudioProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorParameter* PelorvaneAudioProcessor::getBypassParameter() const
 {
+    // The framework's LV2 client sets the host's bypass parameter from the host's on/off port
+    // on every block, which would undo the footswitch and any automation of Bypass. There the
+    // host's switch bypasses through processBlockBypassed and Bypass stays the pedal's own.
+    if (wrapperType == wrapperType_LV2)
+        return nullptr;
+
     return parameters.getParameter (bypassName);
 }
 

@@ -26,6 +26,11 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
     using juce::AudioProcessor::processBlock;
 
+    /** The host's own bypass where Bypass is not the host's (see getBypassParameter): the
+        left input on both sides, the tail frozen, as with Bypass. */
+    void processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+    using juce::AudioProcessor::processBlockBypassed;
+
     double getTailLengthSeconds() const override;
     bool acceptsMidi() const override;
     bool producesMidi() const override;
@@ -57,6 +62,9 @@ private:
 
     void writeZones();
     void runNetwork (float* left, float* right, int numSamples);
+    /** Silences a non-finite input and copies the left input over the right; false when the
+        block has no channel at all. */
+    bool takeLeftInput (juce::AudioBuffer<float>& buffer);
     void runNetworkOnMono (float* channel, int numSamples);
     void keepNetworkFinite (float* left, float* right, int numSamples);
 

@@ -251,6 +251,39 @@ TEST_F (ProcessorTest, BypassPassesLeftAndFreezesTheTail)
     EXPECT_TRUE (sameChannel (resumed, 1, tail, 1));
 }
 
+// Where the host's own switch bypasses (LV2's enabled port), Bypass is not handed to the host
+// (its LV2 client would overwrite it every block) and the switch freezes the tail as Bypass does.
+TEST_F (ProcessorTest, HostsOwnBypassFreezesTheTailAndLeavesBypassToThePedal)
+{
+    EXPECT_NE (processor->getBypassParameter(), nullptr);
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_LV2);
+    testing::internal::CaptureStdout();
+    PelorvaneAudioProcessor asLv2;
+    testing::internal::GetCapturedStdout();
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+    EXPECT_EQ (asLv2.getBypassParameter(), nullptr);
+
+    processor->prepareToPlay (48000.0, 512);
+    const auto input = noiseBuffer (512, 3u);
+    juce::AudioBuffer<float> silent (2, 4096);
+    silent.clear();
+    process (input);
+    const auto tail = process (silent);
+
+    processor->prepareToPlay (48000.0, 512);
+    process (input);
+    auto hostBypassed = noiseBuffer (512, 4u);
+    const auto bypassedInput = hostBypassed;
+    juce::MidiBuffer midi;
+    processor->processBlockBypassed (hostBypassed, midi);
+    EXPECT_TRUE (sameChannel (hostBypassed, 0, bypassedInput, 0));
+    EXPECT_TRUE (sameChannel (hostBypassed, 1, bypassedInput, 0));
+
+    const auto resumed = process (silent);
+    EXPECT_TRUE (sameChannel (resumed, 0, tail, 0));
+    EXPECT_TRUE (sameChannel (resumed, 1, tail, 1));
+}
+
 TEST_F (ProcessorTest, HalfwayBypassValueCountsAsOn)
 {
     processor->prepareToPlay (48000.0, 512);
