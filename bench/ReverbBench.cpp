@@ -1,7 +1,8 @@
-// Prints the cost of the reverb per stereo sample at 48 kHz: the engine's compute beside the
-// per-sample formulation it must match (same process, same input, same settings), and the
-// processor's whole processBlock. Not a test: it asserts nothing.
+// Prints the cost of the reverb per stereo sample at 48 kHz: the engine's compute on each of its
+// kernel paths beside the per-sample formulation it must match (same process, same input, same
+// settings), and the processor's whole processBlock. Not a test: it asserts nothing.
 #include "PerSampleReference.h"
+#include "dsp/KernelPath.h"
 #include "dsp/mydsp.h"
 #include "processor/PluginProcessor.h"
 
@@ -12,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -66,9 +68,21 @@ void perSampleBlocks (benchmark::State& state)
     runEngine (state, computePerSample);
 }
 
+// The engine on the kernel path of the second argument; the path is put back afterwards.
 void computeBlocks (benchmark::State& state)
 {
+    const auto path = static_cast<KernelPath::Path> (state.range (1));
+    const auto before = KernelPath::active();
+
+    if (! KernelPath::force (path))
+    {
+        state.SkipWithError ("the processor has no such path");
+        return;
+    }
+
+    state.SetLabel (KernelPath::name (path));
     runEngine (state, [] (mydsp& engine, int count, float** inputs, float** outputs) { engine.compute (count, inputs, outputs); });
+    KernelPath::force (before);
 }
 
 void processBlocks (benchmark::State& state)
@@ -91,6 +105,8 @@ void processBlocks (benchmark::State& state)
     setNanosecondsPerSample (state, blockSize);
 }
 
+const KernelPath::Path comparedPaths[] = { KernelPath::Path::sse2, KernelPath::Path::avx2 };
+
 /** Shows the runs as usual and keeps each benchmark's median cost per sample. */
 class MedianCollector : public benchmark::ConsoleReporter
 {
@@ -100,31 +116,72 @@ public:
         ConsoleReporter::ReportRuns (runs);
 
         for (const auto& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                nanosecondsPerSample[{ run.run_name.function_name, std::stoi (run.run_name.args) }] = run.counters.at ("ns_per_sample");
+        {
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred)
+                continue;
+
+            // Arguments "block" or "block/path".
+            const auto& args = run.run_name.args;
+            const auto slash = args.find ('/');
+            const int blockSize = std::stoi (args.substr (0, slash));
+            const int path = slash == std::string::npos ? -1 : std::stoi (args.substr (slash + 1));
+            nanosecondsPerSample[{ run.run_name.function_name, blockSize, path }] = run.counters.at ("ns_per_sample");
+        }
     }
 
     void printComparison() const
     {
-        std::printf ("\nns per stereo sample at %d Hz, median of %d runs (CPU time)\n", sampleRate, repetitions);
-        std::printf ("%8s %12s %10s %8s\n", "block", "per-sample", "compute", "ratio");
+        std::printf ("\nns per stereo sample at %d Hz, median of %d runs (CPU time); compute on each kernel path\n"
+                     "and how many times faster it is than the per-sample formulation (widest path: %s)\n",
+                     sampleRate,
+                     repetitions,
+                     KernelPath::name (KernelPath::widest()));
+        std::printf ("%8s %12s", "block", "per-sample");
+
+        for (auto path : comparedPaths)
+            std::printf (" %10s %6s", KernelPath::name (path), "ratio");
+
+        std::printf ("\n");
 
         for (int blockSize : { 32, 512 })
         {
-            const auto perSample = nanosecondsPerSample.find ({ "perSampleBlocks", blockSize });
-            const auto fast = nanosecondsPerSample.find ({ "computeBlocks", blockSize });
-            if (perSample != nanosecondsPerSample.end() && fast != nanosecondsPerSample.end())
-                std::printf ("%8d %12.2f %10.2f %8.2f\n", blockSize, perSample->second, fast->second, perSample->second / fast->second);
+            const auto perSample = find ("perSampleBlocks", blockSize, -1);
+
+            if (perSample <= 0.0)
+                continue;
+
+            std::printf ("%8d %12.2f", blockSize, perSample);
+
+            for (auto path : comparedPaths)
+            {
+                const auto fast = find ("computeBlocks", blockSize, int (path));
+
+                if (fast > 0.0)
+                    std::printf (" %10.2f %6.2f", fast, perSample / fast);
+                else
+                    std::printf (" %10s %6s", "-", "-");
+            }
+
+            std::printf ("\n");
         }
     }
 
 private:
-    std::map<std::pair<std::string, int>, double> nanosecondsPerSample;
+    double find (const std::string& function, int blockSize, int path) const
+    {
+        const auto found = nanosecondsPerSample.find ({ function, blockSize, path });
+        return found != nanosecondsPerSample.end() ? found->second : 0.0;
+    }
+
+    std::map<std::tuple<std::string, int, int>, double> nanosecondsPerSample;
 };
 } // namespace
 
 BENCHMARK (perSampleBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repetitions);
-BENCHMARK (computeBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repetitions);
+BENCHMARK (computeBlocks)
+    ->ArgsProduct ({ { 32, 512 }, { int (KernelPath::Path::sse2), int (KernelPath::Path::avx2) } })
+    ->MinTime (0.5)
+    ->Repetitions (repetitions);
 BENCHMARK (processBlocks)->Arg (32)->Arg (512)->MinTime (0.5)->Repetitions (repetitions);
 
 int main (int argc, char** argv)

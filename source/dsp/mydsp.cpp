@@ -3,387 +3,177 @@
 #include "dsp/CornerAngle.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#include "dsp/KernelPath.h"
+
+// The kernel is compiled once per instruction set, each time in a namespace of its own (see
+// NetworkKernel.inc). Every library header is included above, outside any instruction-set
+// region, so that only the kernel itself is compiled for AVX2, and only code that has checked
+// the processor runs it.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
+#define PELORVANE_KERNEL_SSE2 1
+#define PELORVANE_KERNEL_AVX2 1
+#include <immintrin.h>
+#elif defined(__SSE2__) || defined(_M_X64)
+#define PELORVANE_KERNEL_SSE2 1
 #include <emmintrin.h>
+#endif
+
+#if defined(PELORVANE_KERNEL_SSE2)
+namespace
+{
+namespace sse2
+{
+    template <typename V>
+    struct IsLanes : std::false_type
+    {
+    };
+
+#include "dsp/LanesSse2.inc"
+    using Wide = Float4;
+    using Narrow = Float4;
+#include "dsp/NetworkKernel.inc"
+} // namespace sse2
+} // namespace
+#else
+namespace
+{
+namespace portable
+{
+    template <typename V>
+    struct IsLanes : std::false_type
+    {
+    };
+
+#include "dsp/LanesPortable.inc"
+    using Wide = Float4;
+    using Narrow = Float4;
+#include "dsp/NetworkKernel.inc"
+} // namespace portable
+} // namespace
+#endif
+
+#if defined(PELORVANE_KERNEL_AVX2)
+// AVX2 without FMA: fused multiply-adds would round differently from the per-sample formulation.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace
+{
+namespace avx2
+{
+    template <typename V>
+    struct IsLanes : std::false_type
+    {
+    };
+
+#include "dsp/LanesSse2.inc"
+
+// After the four-sample lanes, which the eight-sample ones hand the filters' samples in.
+#include "dsp/LanesAvx2.inc"
+    using Wide = Float8;
+    using Narrow = Float4;
+#include "dsp/NetworkKernel.inc"
+} // namespace avx2
+} // namespace
+#pragma GCC pop_options
 #endif
 
 namespace
 {
-constexpr int kShifterWindow = 22833;
+using ComputeBlock = void (*) (mydsp&, int, FAUSTFLOAT**, FAUSTFLOAT**);
 
-#if defined(__SSE2__) || defined(_M_X64)
-/** Four consecutive samples of one signal in one SSE2 register. Each operator is a single
-    element-wise instruction, so every lane gets exactly the rounding of the scalar
-    expression.
-*/
-struct Float4
-{
-    __m128 v;
-
-    static Float4 fill (float s) { return { _mm_set1_ps (s) }; }
-    static Float4 load (const float* source) { return { _mm_loadu_ps (source) }; }
-    void store (float* destination) const { _mm_storeu_ps (destination, v); }
-
-    /** Lanes 1, 3, 5, 7 (newer) and 0, 2, 4, 6 (older) of eight consecutive samples. */
-    static void loadEveryOther (const float* source, Float4& newer, Float4& older)
-    {
-        const auto low = _mm_loadu_ps (source), high = _mm_loadu_ps (source + 4);
-        newer.v = _mm_shuffle_ps (low, high, _MM_SHUFFLE (3, 1, 3, 1));
-        older.v = _mm_shuffle_ps (low, high, _MM_SHUFFLE (2, 0, 2, 0));
-    }
-
-    /** first, then lanes 0 to 2: the same signal one sample later. */
-    Float4 delayedOneSample (float first) const
-    {
-        return { _mm_move_ss (_mm_castsi128_ps (_mm_slli_si128 (_mm_castps_si128 (v), 4)), _mm_set_ss (first)) };
-    }
-
-    float lastLane() const { return _mm_cvtss_f32 (_mm_shuffle_ps (v, v, _MM_SHUFFLE (3, 3, 3, 3))); }
-};
-
-Float4 operator+ (Float4 a, Float4 b) { return { _mm_add_ps (a.v, b.v) }; }
-Float4 operator- (Float4 a, Float4 b) { return { _mm_sub_ps (a.v, b.v) }; }
-Float4 operator* (Float4 a, Float4 b) { return { _mm_mul_ps (a.v, b.v) }; }
-
-// min (1, x) as std::min evaluates it: x where x < 1, else 1 (also for NaN).
-Float4 atMostOne (Float4 a) { return { _mm_min_ps (a.v, _mm_set1_ps (1.0f)) }; }
+#if defined(PELORVANE_KERNEL_SSE2)
+constexpr auto baselinePath = KernelPath::Path::sse2;
+constexpr ComputeBlock baselineCompute = &sse2::computeBlock;
 #else
-/** Four consecutive samples of one signal; plain lanes where SSE2 is missing. */
-struct Float4
-{
-    float v[4];
-
-    static Float4 fill (float s) { return { { s, s, s, s } }; }
-
-    static Float4 load (const float* source)
-    {
-        Float4 r;
-        std::memcpy (r.v, source, sizeof (r.v));
-        return r;
-    }
-
-    void store (float* destination) const { std::memcpy (destination, v, sizeof (v)); }
-
-    static void loadEveryOther (const float* source, Float4& newer, Float4& older)
-    {
-        newer = { { source[1], source[3], source[5], source[7] } };
-        older = { { source[0], source[2], source[4], source[6] } };
-    }
-
-    Float4 delayedOneSample (float first) const { return { { first, v[0], v[1], v[2] } }; }
-    float lastLane() const { return v[3]; }
-};
-
-template <typename Operation>
-Float4 eachLane (Float4 a, Float4 b, Operation operation)
-{
-    for (int k = 0; k < 4; ++k)
-        a.v[k] = operation (a.v[k], b.v[k]);
-    return a;
-}
-
-Float4 operator+ (Float4 a, Float4 b) { return eachLane (a, b, [] (float x, float y) { return x + y; }); }
-Float4 operator- (Float4 a, Float4 b) { return eachLane (a, b, [] (float x, float y) { return x - y; }); }
-Float4 operator* (Float4 a, Float4 b) { return eachLane (a, b, [] (float x, float y) { return x * y; }); }
-Float4 atMostOne (Float4 a) { return eachLane (a, Float4::fill (1.0f), [] (float x, float one) { return std::min (one, x); }); }
+constexpr auto baselinePath = KernelPath::Path::portable;
+constexpr ComputeBlock baselineCompute = &portable::computeBlock;
 #endif
 
-Float4 operator* (float s, Float4 a) { return Float4::fill (s) * a; }
-Float4 operator* (Float4 a, float s) { return a * Float4::fill (s); }
-Float4 operator- (float s, Float4 a) { return Float4::fill (s) - a; }
-float atMostOne (float a) { return std::min (1.0f, a); }
-
-// The network's formulas, each written once for one sample (float) and for four (Float4).
-// Operands are in the equations' order: any other order would round differently.
-
-template <typename T>
-struct FeedbackRows
+ComputeBlock computeFor (KernelPath::Path path)
 {
-    T row[4];
-};
-
-// The 4 x 4 sign matrix applied to the lines' previous outputs.
-template <typename T>
-FeedbackRows<T> feedback (T p1, T p2, T p3, T p4)
-{
-    const T sum12 = p1 + p2, difference12 = p1 - p2;
-    return { { sum12 + p3 + p4, difference12 + p3 - p4, sum12 - p3 - p4, difference12 - p3 + p4 } };
+#if defined(PELORVANE_KERNEL_AVX2)
+    if (path == KernelPath::Path::avx2)
+        return &avx2::computeBlock;
+#endif
+    return path == baselinePath ? baselineCompute : nullptr;
 }
 
-template <typename T>
-struct Diffused
+bool processorHasAvx2()
 {
-    T firstAllpass, secondAllpass, line;
-};
-
-// A line's two all-pass sections; delayed1 and delayed2 are the sections' own samples
-// from 729 and 1331 samples back.
-template <typename T>
-Diffused<T> diffuse (float gain, T feedbackSum, T dry, T delayed1, T delayed2)
-{
-    const T u = gain * feedbackSum + 0.6f * delayed1 + dry;
-    const T v = -0.6f * u + 0.6f * delayed2 + delayed1;
-    return { u, v, -0.6f * v + delayed2 };
+#if defined(PELORVANE_KERNEL_AVX2)
+    // libgcc's check includes the operating system's support for the wide registers.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports ("avx2") != 0;
+#else
+    return false;
+#endif
 }
 
-// Line 4's octave shifter blended with its plain tap. The phase is a whole number after
-// every clear, so both shifter taps interpolate with weights of exactly 1 and 0: each is
-// its newer sample plus 0 times its older one (kept, so that non-finite values spread
-// exactly as in the interpolating form).
-template <typename T>
-T shimmer (float share, float plainShare, T phase, T nearTap, T nearOlder, T farTap, T farOlder, T plainTap)
+// Decided while the module loads, so that no audio thread ever waits for it.
+const bool hasAvx2 = processorHasAvx2();
+
+KernelPath::Path widestPath() { return hasAvx2 ? KernelPath::Path::avx2 : baselinePath; }
+
+struct ActiveKernel
 {
-    const T near = nearTap + 0.0f * nearOlder;
-    const T far = farTap + 0.0f * farOlder;
-    const T nearWeight = atMostOne (phase * 4.379626e-05f);
-    const T shifted = (1.0f - nearWeight) * far + nearWeight * near;
-    return 0.5f * (share * shifted + plainShare * plainTap);
-}
-
-template <typename T>
-T mixOutput (float wet, float dry, T lineA, T lineB, T input)
-{
-    return wet * (lineA + lineB) + dry * input;
-}
-
-float tapAt (const float* memory, std::uint32_t mask, std::uint32_t position) { return memory[position & mask]; }
-
-int roomBeforeWrap (std::uint32_t position, std::uint32_t mask) { return int (mask + 1 - (position & mask)); }
-
-/** The quantities of one block derived from the zones. */
-struct BlockGains
-{
-    explicit BlockGains (const mydsp& d)
-        : feedback (float (d.fHslider2) * 0.05f + 0.5f),
-          shimmer (float (d.fHslider3) * 0.07f),
-          plainShare (1.0f - shimmer),
-          wet (float (d.fHslider0) + float (d.fHslider0)),
-          dry (1.0f - float (d.fHslider0))
-    {
-        const float t = std::tan (clampCornerAngle ((float (d.fHslider1) * 710.0f + 900.0f) * d.fConst0));
-        lowpassGain = 1.0f / (1.0f / t + 1.0f);
-        lowpassFeedback = 1.0f - 1.0f / t;
-    }
-
-    float feedback, shimmer, plainShare, wet, dry, lowpassGain, lowpassFeedback;
+    std::atomic<KernelPath::Path> path;
+    std::atomic<ComputeBlock> compute;
 };
 
-/** One call of compute: the block's gains and the running values, over the engine's state. */
-class BlockRun
-{
-public:
-    BlockRun (mydsp& engine, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs)
-        : d (engine),
-          gains (engine),
-          inL (inputs[0]),
-          inR (inputs[1]),
-          outL (outputs[0]),
-          outR (outputs[1]),
-          lines { { d.fVec0, d.fVec1, d.fVec2, mydsp::kLine1Size - 1 },
-                  { d.fVec3, d.fVec4, d.fVec5, mydsp::kLine2Size - 1 },
-                  { d.fVec6, d.fVec7, d.fVec8, mydsp::kLine3Size - 1 },
-                  { d.fVec9, d.fVec10, d.fVec11, mydsp::kLine4Size - 1 } },
-          previous { d.fRec0[1], d.fRec3[1], d.fRec6[1], d.fRec9[1] },
-          lastPhase (int (d.fRec12[1]))
-    {
-    }
+// Constant-initialised with the baseline, then widened as the module loads.
+ActiveKernel activeKernel { { baselinePath }, { baselineCompute } };
 
-    void run (int count)
-    {
-        for (int i = 0; i < count;)
-        {
-            // Groups of four need the near shifter tap to read before them (phase >= 7 at
-            // a group's first sample) and no memory position to wrap inside them.
-            const int phase = nextPhase();
-            const int inFours = std::min ({ count - i, samplesBeforeAnyWrap (phase), phase - 3 }) / 4 * 4;
-
-            if (inFours <= 0)
-            {
-                computeOne (i++, phase);
-                continue;
-            }
-
-            for (const int end = i + inFours; i < end; i += 4)
-                computeFour (i, nextPhase());
-        }
-
-        storePairs();
-    }
-
-private:
-    struct Line
-    {
-        float* firstAllpass;
-        float* secondAllpass;
-        float* memory;
-        std::uint32_t memoryMask;
-    };
-
-    static constexpr std::uint32_t firstMask = mydsp::kAllpass1Size - 1;
-    static constexpr std::uint32_t secondMask = mydsp::kAllpass2Size - 1;
-    static constexpr std::uint32_t shimmerMask = mydsp::kLine4Size - 1;
-
-    int nextPhase() const { return lastPhase == 0 ? kShifterWindow - 1 : lastPhase - 1; }
-
-    // How many samples from now on run as groups of four without a memory position
-    // wrapping inside a group. The shifter taps move two positions per sample.
-    int samplesBeforeAnyWrap (int phase) const
-    {
-        const std::uint32_t n = d.IOTA0;
-        const auto nearOlder = n - std::uint32_t (phase) - 1;
-        // The writes (and the plain tap, 8 x 1024 back) wrap no sooner than the first
-        // all-pass memory does at n.
-        return std::min ({ roomBeforeWrap (n, firstMask),
-                           roomBeforeWrap (n - 729, firstMask),
-                           roomBeforeWrap (n - 1331, secondMask),
-                           roomBeforeWrap (nearOlder, shimmerMask) / 2,
-                           roomBeforeWrap (nearOlder - std::uint32_t (kShifterWindow), shimmerMask) / 2 });
-    }
-
-    float lowpass (const Line& line, std::uint32_t position, float before) const
-    {
-        const float halfSum = 0.5f * (tapAt (line.memory, line.memoryMask, position) + tapAt (line.memory, line.memoryMask, position - 1));
-        return gains.lowpassGain * (halfSum - gains.lowpassFeedback * before);
-    }
-
-    float highpass (std::uint32_t position, float before) const
-    {
-        const auto& line = lines[1];
-        const float halfSum = 0.5f * (d.fConst1 * tapAt (line.memory, line.memoryMask, position) + d.fConst2 * tapAt (line.memory, line.memoryMask, position - 1));
-        return halfSum - d.fConst3 * before;
-    }
-
-    // Four samples: the filters first, then the diffusion that feeds on their outputs.
-    void computeFour (int i, int phase)
-    {
-        const std::uint32_t n = d.IOTA0;
-
-        // Lines 1 to 3: the one-pole recurrences, one sample after another. Element 0 is
-        // the output of the sample before.
-        float y1[5] = { previous[0] }, y2[5] = { previous[1] }, y3[5] = { previous[2] };
-        for (std::uint32_t j = 0; j < 4; ++j)
-        {
-            y1[j + 1] = lowpass (lines[0], n + j - 2401, y1[j]);
-            y2[j + 1] = highpass (n + j - 3125, y2[j]);
-            y3[j + 1] = lowpass (lines[2], n + j - 6561, y3[j]);
-        }
-
-        // Line 4: from sample to sample both shifter taps advance by two positions.
-        const float* memory4 = lines[3].memory;
-        Float4 near, nearOlder, far, farOlder;
-        Float4::loadEveryOther (memory4 + ((n - std::uint32_t (phase) - 1) & shimmerMask), near, nearOlder);
-        Float4::loadEveryOther (memory4 + ((n - std::uint32_t (phase + kShifterWindow) - 1) & shimmerMask), far, farOlder);
-        const auto plain = Float4::load (memory4 + ((n - 8192) & shimmerMask));
-        const auto phases = Float4::fill (float (phase)) - Float4 { { 0.0f, 1.0f, 2.0f, 3.0f } };
-        const auto y4 = shimmer (gains.shimmer, gains.plainShare, phases, near, nearOlder, far, farOlder, plain);
-
-        const auto rows = feedback (Float4::load (y1), Float4::load (y2), Float4::load (y3), y4.delayedOneSample (previous[3]));
-        const auto xL = Float4::load (inL + i), xR = Float4::load (inR + i);
-
-        for (int k = 0; k < 4; ++k)
-        {
-            const auto& line = lines[k];
-            const auto out = diffuse (gains.feedback,
-                                      rows.row[k],
-                                      k % 2 == 0 ? xL : xR,
-                                      Float4::load (line.firstAllpass + ((n - 729) & firstMask)),
-                                      Float4::load (line.secondAllpass + ((n - 1331) & secondMask)));
-            out.firstAllpass.store (line.firstAllpass + (n & firstMask));
-            out.secondAllpass.store (line.secondAllpass + (n & secondMask));
-            out.line.store (line.memory + (n & line.memoryMask));
-        }
-
-        mixOutput (gains.wet, gains.dry, Float4::load (y1 + 1), Float4::load (y3 + 1), xL).store (outL + i);
-        mixOutput (gains.wet, gains.dry, Float4::load (y2 + 1), y4, xR).store (outR + i);
-
-        previous[0] = y1[4];
-        previous[1] = y2[4];
-        previous[2] = y3[4];
-        previous[3] = y4.lastLane();
-        lastPhase = phase - 3;
-        d.IOTA0 += 4;
-    }
-
-    // One sample in the equations' order, diffusion before the filters, so that a shifter
-    // tap at delay 0 reads this sample's line value.
-    void computeOne (int i, int phase)
-    {
-        const std::uint32_t n = d.IOTA0;
-        const float xL = inL[i], xR = inR[i];
-        const auto rows = feedback (previous[0], previous[1], previous[2], previous[3]);
-
-        for (int k = 0; k < 4; ++k)
-        {
-            const auto& line = lines[k];
-            const auto out = diffuse (gains.feedback,
-                                      rows.row[k],
-                                      k % 2 == 0 ? xL : xR,
-                                      tapAt (line.firstAllpass, firstMask, n - 729),
-                                      tapAt (line.secondAllpass, secondMask, n - 1331));
-            line.firstAllpass[n & firstMask] = out.firstAllpass;
-            line.secondAllpass[n & secondMask] = out.secondAllpass;
-            line.memory[n & line.memoryMask] = out.line;
-        }
-
-        const float y1 = lowpass (lines[0], n - 2401, previous[0]);
-        const float y2 = highpass (n - 3125, previous[1]);
-        const float y3 = lowpass (lines[2], n - 6561, previous[2]);
-
-        const float* memory4 = lines[3].memory;
-        const auto near = n - std::uint32_t (phase);
-        const auto far = near - std::uint32_t (kShifterWindow);
-        const float y4 = shimmer (gains.shimmer,
-                                  gains.plainShare,
-                                  float (phase),
-                                  tapAt (memory4, shimmerMask, near),
-                                  tapAt (memory4, shimmerMask, near - 1),
-                                  tapAt (memory4, shimmerMask, far),
-                                  tapAt (memory4, shimmerMask, far - 1),
-                                  tapAt (memory4, shimmerMask, n - 8192));
-
-        outL[i] = mixOutput (gains.wet, gains.dry, y1, y3, xL);
-        outR[i] = mixOutput (gains.wet, gains.dry, y2, y4, xR);
-
-        previous[0] = y1;
-        previous[1] = y2;
-        previous[2] = y3;
-        previous[3] = y4;
-        lastPhase = phase;
-        ++d.IOTA0;
-    }
-
-    // Every pair ends holding the last sample's value twice, as after its roll-over.
-    void storePairs()
-    {
-        const std::uint32_t last = d.IOTA0 - 1;
-        float* firstDelayed[] = { d.fRec1, d.fRec4, d.fRec7, d.fRec10 };
-        float* secondDelayed[] = { d.fRec2, d.fRec5, d.fRec8, d.fRec11 };
-        float* lineOutputs[] = { d.fRec0, d.fRec3, d.fRec6, d.fRec9 };
-
-        for (int k = 0; k < 4; ++k)
-        {
-            firstDelayed[k][0] = firstDelayed[k][1] = tapAt (lines[k].firstAllpass, firstMask, last - 728);
-            secondDelayed[k][0] = secondDelayed[k][1] = tapAt (lines[k].secondAllpass, secondMask, last - 1330);
-            lineOutputs[k][0] = lineOutputs[k][1] = previous[k];
-        }
-
-        d.fRec12[0] = d.fRec12[1] = float (lastPhase);
-    }
-
-    mydsp& d;
-    const BlockGains gains;
-    const FAUSTFLOAT* inL;
-    const FAUSTFLOAT* inR;
-    FAUSTFLOAT* outL;
-    FAUSTFLOAT* outR;
-    const Line lines[4];
-    float previous[4]; // each line's output of the sample before
-    int lastPhase;     // shifter phase of the sample before
-};
+[[maybe_unused]] const bool widened = KernelPath::force (widestPath());
 } // namespace
+
+namespace KernelPath
+{
+bool isAvailable (Path path)
+{
+    return computeFor (path) != nullptr && (path != Path::avx2 || hasAvx2);
+}
+
+Path active()
+{
+    return activeKernel.path.load (std::memory_order_relaxed);
+}
+
+Path widest()
+{
+    return widestPath();
+}
+
+bool force (Path path)
+{
+    if (! isAvailable (path))
+        return false;
+
+    activeKernel.compute.store (computeFor (path), std::memory_order_relaxed);
+    activeKernel.path.store (path, std::memory_order_relaxed);
+    return true;
+}
+
+const char* name (Path path)
+{
+    switch (path)
+    {
+        case Path::portable:
+            return "portable";
+        case Path::sse2:
+            return "SSE2";
+        case Path::avx2:
+            return "AVX2";
+    }
+
+    return "?";
+}
+} // namespace KernelPath
 
 void mydsp::metadata (Meta* m)
 {
@@ -438,6 +228,7 @@ void mydsp::instanceConstants (int sample_rate)
     fConst3 = (1.0f - invT90) / (invT90 + 1.0f);
     fConst1 = 1.0f / ((invT90 + 1.0f) * t90);
     fConst2 = -fConst1;
+    lowpassCache.valid = false;
 }
 
 void mydsp::instanceResetUserInterface()
@@ -472,20 +263,13 @@ mydsp* mydsp::clone()
     return new mydsp();
 }
 
-// Within a sample, the only values needed from less than 729 samples back are the
-// one-pole outputs of lines 1 to 3 and, while the shifter phase is small, line 4's near
-// tap; everything else reads memory written at least 729 samples before. So four samples
-// at a time run their filters first (the recurrences one after another) and then the
-// diffusion of all four side by side, provided their near taps read before them
-// (phase >= 7) and no memory position wraps inside the four; any other sample runs alone
-// in the equations' order. Each value gets the same operations in the same order as in
-// the per-sample formulation, so the output is identical. The all-pass sections' delayed
-// samples are read from their memories, which hold the values the pairs would; the pairs
-// and the phase are brought up to date at the end of the block.
+// The network runs a group of samples at a time where it can (NetworkKernel.inc), on the
+// widest instruction set the processor has; every path gives the per-sample formulation's
+// values bit for bit.
 void mydsp::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs)
 {
     if (count <= 0)
         return;
 
-    BlockRun (*this, inputs, outputs).run (count);
+    activeKernel.compute.load (std::memory_order_relaxed) (*this, count, inputs, outputs);
 }

@@ -81,4 +81,18 @@ public:
     float fVec11[kLine4Size];      // line 4 delay memory, read by the octave shifter
     float fRec12[2];               // octave-shifter phase
     float fRec9[2];                // line 4 output
+
+    /** Not part of the network's state: the damping low-pass quantities A and Q of the last
+        block, with the bit patterns of the tone zone and frequency factor they came from, so
+        that compute evaluates the tangent only when one of them changes. instanceConstants
+        empties it; every block gets the same A and Q either way.
+    */
+    struct LowpassCache
+    {
+        bool valid;
+        std::uint32_t toneBits, factorBits;
+        float gain, feedback;
+    };
+
+    LowpassCache lowpassCache;
 };

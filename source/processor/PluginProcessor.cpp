@@ -8,9 +8,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <limits>
+
+#if JUCE_INTEL
+#include <xmmintrin.h>
+#endif
 
 namespace
 {
@@ -40,16 +45,43 @@ bool isFiniteSample (float sample)
     return (bits & 0x7f800000u) != 0x7f800000u;
 }
 
-// Branch-free over the block, so the check costs little next to the network.
+std::uint32_t nonFiniteBit (const float* sample)
+{
+    std::uint32_t bits;
+    std::memcpy (&bits, sample, sizeof (bits));
+    return (bits & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+}
+
+// Branch-free over the block, so the checks cost little next to the network.
 bool allFinite (const float* samples, int count)
 {
     std::uint32_t nonFinite = 0;
 
     for (int i = 0; i < count; ++i)
+        nonFinite |= nonFiniteBit (samples + i);
+
+    return nonFinite == 0;
+}
+
+bool allFinite (const float* left, const float* right, int count)
+{
+    std::uint32_t nonFinite = 0;
+
+    for (int i = 0; i < count; ++i)
+        nonFinite |= nonFiniteBit (left + i) | nonFiniteBit (right + i);
+
+    return nonFinite == 0;
+}
+
+/** Copies source over destination, and tells whether every sample was finite. */
+bool copyAllFinite (const float* source, float* destination, int count)
+{
+    std::uint32_t nonFinite = 0;
+
+    for (int i = 0; i < count; ++i)
     {
-        std::uint32_t bits;
-        std::memcpy (&bits, samples + i, sizeof (bits));
-        nonFinite |= (bits & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+        nonFinite |= nonFiniteBit (source + i);
+        destination[i] = source[i];
     }
 
     return nonFinite == 0;
@@ -61,6 +93,39 @@ void silenceNonFinite (float* samples, int count)
         if (! isFiniteSample (samples[i]))
             samples[i] = 0.0f;
 }
+
+#if JUCE_INTEL
+/** Flush-to-zero and denormals-are-zero for its lifetime, with the register as it was
+    afterwards, as juce::ScopedNoDenormals; but the register is only written where that
+    changes it. Each write stalls the processor about as long as a small block's other set-up
+    takes, and hosts whose audio threads run in this mode already (many do) need none: there
+    the register is only read again at the end, in case the block raised an exception flag.
+*/
+class FlushDenormalsInScope
+{
+public:
+    FlushDenormalsInScope()
+    {
+        if (! wasOn)
+            _mm_setcsr (previous | flushBits);
+    }
+
+    ~FlushDenormalsInScope()
+    {
+        if (! wasOn || _mm_getcsr() != previous)
+            _mm_setcsr (previous);
+    }
+
+private:
+    static constexpr unsigned int flushBits = 0x8040; // FTZ and DAZ
+    const unsigned int previous = _mm_getcsr();
+    const bool wasOn = (previous & flushBits) == flushBits;
+
+    JUCE_DECLARE_NON_COPYABLE (FlushDenormalsInScope)
+};
+#else
+using FlushDenormalsInScope = juce::ScopedNoDenormals;
+#endif
 } // namespace
 
 PelorvaneAudioProcessor::PelorvaneAudioProcessor()
@@ -79,6 +144,7 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
         enableAllBuses();
 
     reverbDsp.buildUserInterface (&zoneMap);
+    targets = resolveAudioPathTargets();
     parameters.state = juce::ValueTree ("Pelorvane");
 
     // The container leaves the new records without values until a parameter moves;
@@ -136,12 +202,12 @@ bool PelorvaneAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts
 
 void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    juce::ScopedNoDenormals noDenormals;
+    const FlushDenormalsInScope noDenormals;
 
     if (! takeLeftInput (buffer))
         return;
 
-    if (parameters.getParameter (bypassName)->getValue() >= 0.5f)
+    if (targets.bypass->getValue() >= 0.5f)
         return;
 
     writeZones();
@@ -170,15 +236,24 @@ bool PelorvaneAudioProcessor::takeLeftInput (juce::AudioBuffer<float>& buffer)
 
     const auto numSamples = buffer.getNumSamples();
 
-    if (numSamples > 0)
+    // A buffer the framework marked as cleared holds silence on both channels already.
+    if (numSamples > 0 && ! buffer.hasBeenCleared())
     {
-        // NaN or infinity is no signal: it would stay in the feedback network until the next
-        // prepare and reach the host on the dry path, so it is taken as silence.
-        if (! allFinite (buffer.getReadPointer (0), numSamples))
-            silenceNonFinite (buffer.getWritePointer (0), numSamples);
+        // The left input over the right, and NaN or infinity taken as silence: it is no
+        // signal, and it would stay in the feedback network until the next prepare and reach
+        // the host on the dry path. One pass does both, as the blocks a live host sends are
+        // short enough for every pass to count.
+        auto* left = buffer.getWritePointer (0);
+        auto* right = numChannels > 1 ? buffer.getWritePointer (1) : nullptr;
+        const bool finite = right != nullptr ? copyAllFinite (left, right, numSamples) : allFinite (left, numSamples);
 
-        if (numChannels > 1)
-            buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+        if (! finite)
+        {
+            silenceNonFinite (left, numSamples);
+
+            if (right != nullptr)
+                silenceNonFinite (right, numSamples);
+        }
     }
 
     return true;
@@ -212,17 +287,42 @@ void PelorvaneAudioProcessor::runNetwork (float* left, float* right, int numSamp
 
 void PelorvaneAudioProcessor::writeZones()
 {
-    const auto plainValue = [this] (const char* id) { return parameters.getRawParameterValue (id)->load(); };
+    // Each parameter read once, in this order, and written to its zone as setParamValue would
+    // write it by label.
+    *targets.spaceZone = targets.space->load();
+    *targets.lumensZone = targets.lumens->load();
+    *targets.toneZone = targets.tone->load();
+    *targets.mixZone = targets.mix->load() * 0.01f;
+}
 
-    zoneMap.setParamValue ("space", plainValue (spaceName));
-    zoneMap.setParamValue ("lumens", plainValue (lumensName));
-    zoneMap.setParamValue ("tone", plainValue (toneName));
-    zoneMap.setParamValue ("mix", plainValue (mixName) * 0.01f);
+PelorvaneAudioProcessor::AudioPathTargets PelorvaneAudioProcessor::resolveAudioPathTargets()
+{
+    return { parameters.getParameter (bypassName),
+             parameters.getRawParameterValue (spaceName),
+             parameters.getRawParameterValue (lumensName),
+             parameters.getRawParameterValue (toneName),
+             parameters.getRawParameterValue (mixName),
+             resolveZone ("space"),
+             resolveZone ("lumens"),
+             resolveZone ("tone"),
+             resolveZone ("mix") };
+}
+
+FAUSTFLOAT* PelorvaneAudioProcessor::resolveZone (const std::string& label)
+{
+    // The zone setParamValue finds for the text: full paths first, then short names, then labels.
+    for (auto* map : { &zoneMap.getFullpathMap(), &zoneMap.getShortnameMap(), &zoneMap.getLabelMap() })
+        if (const auto found = map->find (label); found != map->end())
+            return found->second;
+
+    // The map's own complaint, once instead of on every block.
+    std::fprintf (stderr, "ERROR : setParamValue '%s' not found\n", label.c_str());
+    return &unmappedZone;
 }
 
 void PelorvaneAudioProcessor::keepNetworkFinite (float* left, float* right, int numSamples)
 {
-    if (allFinite (left, numSamples) && allFinite (right, numSamples))
+    if (allFinite (left, right, numSamples))
         return;
 
     // The feedback network overflowed (only absurdly loud input at full Space gets here):
@@ -256,7 +356,8 @@ juce::AudioProcessorParameter* PelorvaneAudioProcessor::getBypassParameter() con
     if (wrapperType == wrapperType_LV2)
         return nullptr;
 
-    return parameters.getParameter (bypassName);
+    // The framework's VST3 layer asks for it on every block.
+    return targets.bypass;
 }
 
 juce::AudioProcessorEditor* PelorvaneAudioProcessor::createEditor()

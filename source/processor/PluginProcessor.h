@@ -5,6 +5,8 @@
 #include <faust/gui/MapUI.h>
 
 #include <array>
+#include <atomic>
+#include <string>
 
 #include "dsp/mydsp.h"
 #include "processor/StateSerializer.h"
@@ -59,6 +61,31 @@ public:
 
 private:
     StateSerializer stateSerializer;
+
+    /** What processBlock reads and writes, resolved once at construction: the parameters'
+        values (one atomic float each, inside the parameter objects) and the zones the map
+        reaches under the four labels. The map and the container are not changed afterwards,
+        so each pointer stays what the look-up by ID or by label would give.
+    */
+    struct AudioPathTargets
+    {
+        juce::AudioProcessorParameter* bypass;
+        std::atomic<float>* space;
+        std::atomic<float>* lumens;
+        std::atomic<float>* tone;
+        std::atomic<float>* mix;
+        FAUSTFLOAT* spaceZone;
+        FAUSTFLOAT* lumensZone;
+        FAUSTFLOAT* toneZone;
+        FAUSTFLOAT* mixZone;
+    };
+
+    AudioPathTargets resolveAudioPathTargets();
+    FAUSTFLOAT* resolveZone (const std::string& label);
+
+    // Where a label the map does not hold would be written: nowhere that is read.
+    FAUSTFLOAT unmappedZone = 0;
+    AudioPathTargets targets {};
 
     void writeZones();
     void runNetwork (float* left, float* right, int numSamples);

@@ -71,9 +71,16 @@ public:
         return ::testing::AssertionSuccess();
     }
 
+    /** The same bits in every member from the mix zone to line 4's output: the zones, the
+        constants and the network's state (not the low-pass cache after them, which only
+        compute fills).
+    */
     ::testing::AssertionResult sameState() const
     {
-        if (std::memcmp (fast.get(), perSample.get(), sizeof (mydsp)) == 0)
+        const auto* first = reinterpret_cast<const char*> (&fast->fHslider0);
+        const auto length = static_cast<size_t> (reinterpret_cast<const char*> (&fast->fRec9 + 1) - first);
+
+        if (std::memcmp (first, &perSample->fHslider0, length) == 0)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "states differ after " << samplesRun << " samples";
     }

@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
+
+#if JUCE_INTEL
+#include <xmmintrin.h>
+#endif
 
 namespace
 {
@@ -292,6 +297,42 @@ TEST_F (ProcessorTest, HalfwayBypassValueCountsAsOn)
     const auto out = process (input);
     EXPECT_TRUE (sameChannel (out, 1, input, 0));
 }
+
+#if JUCE_INTEL
+// The block runs with flush-to-zero and denormals-are-zero on (seen from the dry path: with Mix
+// at 0 a denormal input leaves as exact zero), and the host's register is as it was afterwards,
+// whether the host had them on or off.
+TEST_F (ProcessorTest, BlocksRunWithDenormalsFlushedAndLeaveTheControlRegisterAsFound)
+{
+    setPlain ("Mix", 0.0f);
+    processor->prepareToPlay (48000.0, 64);
+
+    const auto hostRegister = _mm_getcsr();
+    const float denormal = std::numeric_limits<float>::denorm_min() * 5.0f;
+
+    for (const unsigned int flushBits : { 0u, 0x8040u })
+    {
+        const auto before = (hostRegister & ~0x8040u) | flushBits;
+        _mm_setcsr (before);
+
+        juce::AudioBuffer<float> block (2, 64);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 64; ++i)
+                block.setSample (ch, i, denormal);
+
+        juce::MidiBuffer midi;
+        processor->processBlock (block, midi);
+        const auto after = _mm_getcsr();
+        _mm_setcsr (hostRegister);
+
+        EXPECT_EQ (after, before) << "host flush bits " << flushBits;
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 64; ++i)
+                ASSERT_EQ (block.getSample (ch, i), 0.0f) << "channel " << ch << ", sample " << i << ", host flush bits " << flushBits;
+    }
+}
+#endif
 
 TEST_F (ProcessorTest, ZeroLengthBlockChangesNothing)
 {

@@ -68,6 +68,74 @@ tresult PLUGIN_API RawParameterChanges::queryInterface (const TUID targetIID, vo
 }
 
 //==============================================================================
+double RawOutputParameterChanges::lastValue (Vst::ParamID id) const
+{
+    for (int32 i = 0; i < count; ++i)
+        if (queues[i].id == id && queues[i].points > 0)
+            return queues[i].value;
+
+    return -1.0;
+}
+
+Vst::IParamValueQueue* PLUGIN_API RawOutputParameterChanges::getParameterData (int32 index)
+{
+    return index >= 0 && index < count ? &queues[index] : nullptr;
+}
+
+Vst::IParamValueQueue* PLUGIN_API RawOutputParameterChanges::addParameterData (const Vst::ParamID& id, int32& index)
+{
+    for (int32 i = 0; i < count; ++i)
+    {
+        if (queues[i].id == id)
+        {
+            index = i;
+            return &queues[i];
+        }
+    }
+
+    if (count == capacity)
+        return nullptr;
+
+    index = count;
+    queues[count] = {};
+    queues[count].id = id;
+    return &queues[count++];
+}
+
+tresult PLUGIN_API RawOutputParameterChanges::queryInterface (const TUID targetIID, void** obj)
+{
+    QUERY_INTERFACE (targetIID, obj, FUnknown::iid, Vst::IParameterChanges)
+    QUERY_INTERFACE (targetIID, obj, Vst::IParameterChanges::iid, Vst::IParameterChanges)
+    *obj = nullptr;
+    return kNoInterface;
+}
+
+tresult PLUGIN_API RawOutputParameterChanges::Queue::getPoint (int32 index, int32& sampleOffset, Vst::ParamValue& pointValue)
+{
+    if (index < 0 || index >= points)
+        return kResultFalse;
+
+    sampleOffset = 0;
+    pointValue = value;
+    return kResultTrue;
+}
+
+tresult PLUGIN_API RawOutputParameterChanges::Queue::addPoint (int32, Vst::ParamValue pointValue, int32& index)
+{
+    value = pointValue;
+    index = points++;
+    return kResultTrue;
+}
+
+tresult PLUGIN_API RawOutputParameterChanges::Queue::queryInterface (const TUID targetIID, void** obj)
+{
+    QUERY_INTERFACE (targetIID, obj, FUnknown::iid, Vst::IParamValueQueue)
+    QUERY_INTERFACE (targetIID, obj, Vst::IParamValueQueue::iid, Vst::IParamValueQueue)
+    *obj = nullptr;
+    return kNoInterface;
+}
+
+//==============================================================================
 tresult PLUGIN_API RawMemoryStream::read (void* buffer, int32 numBytes, int32* numBytesRead)
 {
     const auto available = bytes.size() - std::min (position, bytes.size());

@@ -59,6 +59,50 @@ private:
     std::vector<RawParamValueQueue> queues;
 };
 
+/** Where a plug-in hands its own parameter changes to the host: each parameter's last value,
+    for up to a fixed number of parameters, kept without allocating (so that it can stand on
+    the audio thread of tests that count allocations).
+*/
+class RawOutputParameterChanges : public Steinberg::Vst::IParameterChanges
+{
+public:
+    static constexpr int capacity = 16;
+
+    void clear() { count = 0; }
+
+    /** The value the plug-in handed over for the parameter, or -1 if it handed none. */
+    double lastValue (Steinberg::Vst::ParamID id) const;
+
+    Steinberg::int32 PLUGIN_API getParameterCount() override { return count; }
+    Steinberg::Vst::IParamValueQueue* PLUGIN_API getParameterData (Steinberg::int32 index) override;
+    Steinberg::Vst::IParamValueQueue* PLUGIN_API addParameterData (const Steinberg::Vst::ParamID& id, Steinberg::int32& index) override;
+
+    Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID targetIID, void** obj) override;
+    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+    Steinberg::uint32 PLUGIN_API release() override { return 1; }
+
+private:
+    class Queue : public Steinberg::Vst::IParamValueQueue
+    {
+    public:
+        Steinberg::Vst::ParamID id = 0;
+        Steinberg::int32 points = 0;
+        double value = 0.0;
+
+        Steinberg::Vst::ParamID PLUGIN_API getParameterId() override { return id; }
+        Steinberg::int32 PLUGIN_API getPointCount() override { return points; }
+        Steinberg::tresult PLUGIN_API getPoint (Steinberg::int32 index, Steinberg::int32& sampleOffset, Steinberg::Vst::ParamValue& pointValue) override;
+        Steinberg::tresult PLUGIN_API addPoint (Steinberg::int32 sampleOffset, Steinberg::Vst::ParamValue pointValue, Steinberg::int32& index) override;
+
+        Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID targetIID, void** obj) override;
+        Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+        Steinberg::uint32 PLUGIN_API release() override { return 1; }
+    };
+
+    Queue queues[capacity];
+    Steinberg::int32 count = 0;
+};
+
 class RawMemoryStream : public Steinberg::IBStream
 {
 public:

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "dsp/KernelPath.h"
+
+#include <optional>
+
+/** The kernel path the DSP tests run on (see KernelPathSelection.cpp). */
+namespace KernelPathSelection
+{
+/** The path PELORVANE_TEST_KERNEL_PATH names, if it names one. */
+std::optional<KernelPath::Path> requested();
+
+/** The variable's value for a path: "portable", "sse2" or "avx2". */
+const char* variableValue (KernelPath::Path path);
+} // namespace KernelPathSelection
