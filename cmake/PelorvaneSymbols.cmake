@@ -5,7 +5,8 @@
 #   LV2   Pelorvane-<version>-<platform>-lv2-symbols   (Linux only; from .../<config>/LV2)
 # A crash log ends with the same identifier, which is how scripts/symbolize-crash-log.sh
 # finds the symbols that belong to it. Included by cmake/PelorvanePackage.cmake; sets
-# PELORVANE_SYMBOLS_ARCHIVE (the VST3 module's) and PELORVANE_LV2_SYMBOLS_ARCHIVE.
+# PELORVANE_SYMBOLS_ARCHIVE (the VST3 module's) and PELORVANE_LV2_SYMBOLS_ARCHIVE, and
+# Pelorvane_VST3_DEBUG_FILE (the VST3 module's symbol file).
 
 # Line tables for the symbolizer; -g leaves the generated code as it is.
 target_compile_options(Pelorvane PRIVATE -g)
@@ -32,7 +33,7 @@ endforeach()
 # Strips TARGET's module as part of its own build (a failing step deletes the module, so the
 # next build links it and splits it again), keeps its debug information and record in
 # BUNDLE_PARENT/SYMBOLS_NAME, and adds the rule that packs them; sets ARCHIVE_VARIABLE to the
-# archive's path.
+# archive's path and <TARGET>_DEBUG_FILE to the symbol file's.
 function(pelorvane_split_symbols target symbols_name bundle_parent archive_variable)
     target_compile_options(${target} PRIVATE -g)
     # ELF: the GNU build-id note. PE: MinGW's ld writes it as a CodeView ("RSDS") record in the
@@ -65,6 +66,7 @@ function(pelorvane_split_symbols target symbols_name bundle_parent archive_varia
         COMMENT "Packing ${symbols_name}.${PELORVANE_SYMBOLS_ARCHIVE_SUFFIX}"
         VERBATIM)
     set(${archive_variable} "${archive}" PARENT_SCOPE)
+    set(${target}_DEBUG_FILE "${debug_file}" PARENT_SCOPE)
 endfunction()
 
 pelorvane_split_symbols(Pelorvane_VST3
