@@ -17,13 +17,7 @@ set -euo pipefail
 
 bundle=$1 tool=$2 renderer=$3 work=$4
 uri=https://www.example.com/plugins/pelorvane
-failures=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" && failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
 for program in jackd jalv lv2ls lv2info; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is missing (scripts/install-deps.sh installs it)"; exit 1; }
@@ -131,5 +125,4 @@ check "Lumens set by patch:Set took effect (a render at Lumens 5 differs)" \
 check "Space restored from the saved state took effect (a render at Space 5 differs)" \
   "$tool" compare "$work/recording.wav" "$work/space-default.wav" --expect-different
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+checks_done

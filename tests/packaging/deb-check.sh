@@ -13,13 +13,7 @@ set -euo pipefail
 
 deb=$1 work=$2
 uri=https://www.example.com/plugins/pelorvane
-failures=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" && failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 has() { grep -qE "$1" "$2"; }
 lacks() { ! grep -qE "$1" "$2"; }
 
@@ -99,5 +93,4 @@ cat "$work/left-over"
 check "nothing left of it" test ! -s "$work/left-over"
 check "dpkg keeps no file list of it" test -z "$(find "$root/var/lib/dpkg/info" -name 'pelorvane*')"
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+checks_done

@@ -26,3 +26,19 @@ public:
     long heapCalls() const;
     long locks() const;
 };
+
+/** Heap calls and locks summed over many counted calls (audio blocks, parameter changes). */
+struct AudioPathCounts
+{
+    long heapCalls = 0, locks = 0, calls = 0;
+
+    template <typename Call>
+    void count (Call&& call)
+    {
+        AllocationCounter counter;
+        call();
+        heapCalls += counter.heapCalls();
+        locks += counter.locks();
+        ++calls;
+    }
+};

@@ -23,21 +23,6 @@ namespace
 // Keeps a test allocation from being optimised away.
 void* volatile escape = nullptr;
 
-struct AudioPathCounts
-{
-    long heapCalls = 0, locks = 0, calls = 0;
-
-    template <typename Call>
-    void count (Call&& call)
-    {
-        AllocationCounter counter;
-        call();
-        heapCalls += counter.heapCalls();
-        locks += counter.locks();
-        ++calls;
-    }
-};
-
 // Without the framework's version line on the test's output.
 std::unique_ptr<PelorvaneAudioProcessor> makeQuietProcessor()
 {

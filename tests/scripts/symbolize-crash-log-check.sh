@@ -17,13 +17,7 @@ set -euo pipefail
 archive=$1 module=$2 work=$3 log_root=$4
 shift 4
 symbolize="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/symbolize-crash-log.sh"
-failures=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" && failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 lacks() { ! grep -qE "$1" "$2"; }
 
@@ -97,8 +91,7 @@ for log in other-build no-build-line; do
 done
 
 if [ $# -eq 0 ]; then
-  echo "$failures failed"
-  [ "$failures" -eq 0 ]
+  checks_done
   exit
 fi
 
@@ -119,5 +112,4 @@ if [ -n "$real_log" ]; then
     grep -qE '^    [^ ].* at .*\.(cpp|h):[0-9]+' "$work/real.out"
 fi
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+checks_done

@@ -27,20 +27,6 @@ std::vector<float> noise (size_t length, unsigned seed)
     return v;
 }
 
-struct Counts
-{
-    long heapCalls = 0, locks = 0, blocks = 0;
-
-    template <typename Call>
-    void count (Call&& call)
-    {
-        AllocationCounter counter;
-        call();
-        heapCalls += counter.heapCalls();
-        locks += counter.locks();
-        ++blocks;
-    }
-};
 } // namespace
 
 TEST (ModuleAudioThread, ProcessNeitherAllocatesNorLocksAtAnyBlockSize)
@@ -60,7 +46,7 @@ TEST (ModuleAudioThread, ProcessNeitherAllocatesNorLocksAtAnyBlockSize)
         RawBlockCall call (sampleRate, &noChanges, &changesForHost);
         std::mt19937 rng (3);
         std::uniform_int_distribution<int> blockSize (1, maxBlock);
-        Counts counts;
+        AudioPathCounts counts;
         bool processed = true;
 
         // The first blocks settle whatever the framework sets up once.
@@ -78,8 +64,8 @@ TEST (ModuleAudioThread, ProcessNeitherAllocatesNorLocksAtAnyBlockSize)
         }
 
         EXPECT_TRUE (processed);
-        EXPECT_EQ (counts.heapCalls, 0) << "over " << counts.blocks << " blocks of up to " << maxBlock;
-        EXPECT_EQ (counts.locks, 0) << "over " << counts.blocks << " blocks of up to " << maxBlock;
+        EXPECT_EQ (counts.heapCalls, 0) << "over " << counts.calls << " blocks of up to " << maxBlock;
+        EXPECT_EQ (counts.locks, 0) << "over " << counts.calls << " blocks of up to " << maxBlock;
     }
 }
 
@@ -111,7 +97,7 @@ TEST (ModuleAudioThread, HostParameterChangesAllocateNothing)
     }
 
     RawOutputParameterChanges changesForHost;
-    Counts withChanges, without;
+    AudioPathCounts withChanges, without;
     bool processed = true;
 
     for (size_t block = 0; block < changes.size(); ++block)
@@ -131,5 +117,5 @@ TEST (ModuleAudioThread, HostParameterChangesAllocateNothing)
 
     EXPECT_TRUE (processed);
     EXPECT_EQ (withChanges.heapCalls + without.heapCalls, 0);
-    EXPECT_EQ (without.locks, 0) << "over " << without.blocks << " blocks without changes";
+    EXPECT_EQ (without.locks, 0) << "over " << without.calls << " blocks without changes";
 }

@@ -26,18 +26,7 @@ footswitch=(180 180 225 441)   # width height x y
 lamp=(50 50 375 504)
 space_knob=(90 90 196 139)
 
-passed=0 failed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "  ok: $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
 for tool in import convert compare xdotool; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
@@ -125,5 +114,4 @@ check "the click reached the plug-in (Bypass $bypass)" awk -v v="${bypass:-0}" '
 check "the drag reached the plug-in (Space $space, 0.5 before)" awk -v v="${space:-0}" 'BEGIN { exit !(v > 0.55) }'
 check "the editor host closed cleanly" grep -q ' 0 failed' "$work/editor-window.log"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

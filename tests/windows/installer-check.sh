@@ -35,18 +35,7 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 # No Mono or Gecko: their install prompts would wait forever.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-passed=0 failed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "  ok: $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 same() { [ "$1" = "$2" ] || { echo "    got '$1', expected '$2'" >&2; return 1; }; }
 # Two file lists alike; what differs is printed (> only now, < only before).
 same_files() {
@@ -193,5 +182,4 @@ check "uninstalled again: the key is gone" eval '! key_exists'
 
 echo
 echo "Figures: installer $size bytes; silent install ${install_seconds} s under Wine"
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done
