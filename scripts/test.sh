@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
-# Usage: scripts/test.sh [--sanitize]
+# Usage: scripts/test.sh [--sanitize | --tsan]
 #   --sanitize  instead, the Linux side built with ASan and UBSan in build-sanitize/ and its tests
+#   --tsan      instead, the VST3 module built with ThreadSanitizer in build-tsan/, run by a host
+#               that calls it from two threads at once (PELORVANE_TSAN_SECONDS per run, default 10)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
@@ -12,8 +14,12 @@ case "${1:-}" in
     bash "$root/scripts/install-deps.sh"
     exec bash "$root/scripts/test-sanitize.sh" "$root/build-sanitize"
     ;;
+  --tsan)
+    bash "$root/scripts/install-deps.sh"
+    exec bash "$root/scripts/test-tsan.sh" "$root/build-tsan"
+    ;;
   *)
-    echo "usage: $0 [--sanitize]" >&2
+    echo "usage: $0 [--sanitize | --tsan]" >&2
     exit 2
     ;;
 esac

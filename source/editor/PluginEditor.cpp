@@ -31,6 +31,9 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     , shareUrl (pageOnWebSite ("/pages/pelorvane-share-plugin"))
     , boardUrl (pageOnWebSite ("/pages/add-pelorvane-to-your-board"))
 {
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        lastSeenMessageThread.store (juce::Thread::getCurrentThreadId());
+
     audioProcessor.parameters.addParameterListener (bypassId, this);
 
     for (auto* knob : knobs)
@@ -158,6 +161,8 @@ void PelorvaneAudioProcessorEditor::showBypass (bool bypassed)
 
 void PelorvaneAudioProcessorEditor::timerCallback()
 {
+    lastSeenMessageThread.store (juce::Thread::getCurrentThreadId());
+
     // Read again here, so that a burst of changes ends on the latest value.
     if (bypassChangedElsewhere.exchange (false))
         showCurrentBypass();
@@ -185,12 +190,21 @@ void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parame
     if (parameterID != bypassId)
         return;
 
-    // Comparing thread identities takes no lock, unlike asking the message manager.
-    if (juce::Thread::getCurrentThreadId() != messageThread)
+    if (! isMessageThread())
     {
         bypassChangedElsewhere.store (true);
         return;
     }
 
     showBypass (newValue >= 0.5f);
+}
+
+bool PelorvaneAudioProcessorEditor::isMessageThread() const
+{
+    // Comparing thread identities takes no lock; asking the message manager takes its lock, so
+    // only the thread it is likely to say yes to asks it. It has the last word because the
+    // framework can move its message thread: a Linux host lending its run loop makes its own
+    // thread the message thread once the window is attached.
+    return juce::Thread::getCurrentThreadId() == lastSeenMessageThread.load()
+           && juce::MessageManager::existsAndIsCurrentThread();
 }

@@ -29,7 +29,7 @@ public:
 
     /** May be called on any thread; the lamp and the footswitch are only ever touched on the
         message thread. On any other thread (the host's audio thread, when it automates
-        "Bypass") this is one atomic store: no lock, no allocation, no system call.
+        "Bypass") this is two atomic accesses: no lock, no allocation, no system call.
     */
     void parameterChanged (const juce::String& parameterID, float newValue) override;
 
@@ -49,6 +49,7 @@ private:
     void setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url);
     void showCurrentBypass();
     void showBypass (bool bypassed);
+    bool isMessageThread() const;
     void switchBypassFromFootswitch();
     void timerCallback() override;
 
@@ -90,7 +91,13 @@ private:
 
     // Set when "Bypass" changed on a thread other than the message thread; the timer shows it.
     std::atomic<bool> bypassChangedElsewhere { false };
-    const juce::Thread::ThreadID messageThread = juce::Thread::getCurrentThreadId();
+
+    // The framework's message thread as last seen: at construction if that runs on it, then by
+    // the timer, which only ever runs on it. Not necessarily the thread that built the editor:
+    // a Linux host that lends no run loop builds it on its own thread while the framework's
+    // messages run on another. Lets every other thread (the audio thread above all) see without
+    // a lock that it is not the message thread; on this one the framework has the last word.
+    std::atomic<juce::Thread::ThreadID> lastSeenMessageThread { nullptr };
 
     // Repaints the window where the display's vertical-blank signal never comes (Wine).
     RepaintFallback repaintFallback { *this };

@@ -143,6 +143,23 @@ bool hasUsableAttributes (const juce::XmlElement& element)
     return true;
 }
 
+/** The value the container leaves a parameter holding when it sets it from a record.
+
+    The container leaves a parameter alone when the record holds its value exactly. Otherwise
+    it sets the parameter to the value's normalised form and reads the plain value back from
+    what the parameter then holds. A float parameter holds the plain value it turns that form
+    into, so the value goes through the conversions twice. A bool parameter holds the normalised
+    form itself; for it the second pass changes nothing, as the first already gives 0 or 1.
+*/
+float settledValue (const juce::RangedAudioParameter& parameter, float current, float requested)
+{
+    if (requested == current)
+        return current;
+
+    const auto held = parameter.convertFrom0to1 (parameter.convertTo0to1 (requested));
+    return parameter.convertFrom0to1 (parameter.convertTo0to1 (held));
+}
+
 /** The container connects a parameter to the last child naming it, whatever its type. */
 juce::ValueTree findRecord (const juce::ValueTree& state, const juce::String& paramID)
 {
@@ -189,8 +206,12 @@ void StateSerializer::restore (const void* data, int sizeInBytes)
     auto newState = juce::ValueTree::fromXml (*xml);
     dropUnreadableValues (newState);
     addMissingRecords (newState);
+
+    // The tree is complete before the container installs it: the container's timer writes
+    // into the live tree on the message thread under the container's lock, which replaceState
+    // takes as well, and nothing of ours writes into it afterwards.
+    writeSettledValues (newState);
     parameters.replaceState (newState);
-    writeValuesIntoRecords();
 }
 
 std::unique_ptr<juce::XmlElement> StateSerializer::readDocument (const void* data, int sizeInBytes) const
@@ -219,6 +240,33 @@ void StateSerializer::writeValuesIntoRecords()
         // Also replaces values the parameter snapped or clamped, and text that read as 0.
         if (auto record = findRecord (parameters.state, parameter->paramID); record.isValid())
             record.setProperty (valueProperty, parameters.getRawParameterValue (parameter->paramID)->load(), nullptr);
+    }
+}
+
+void StateSerializer::writeSettledValues (juce::ValueTree& newState) const
+{
+    // Each parameter's record gets the value the parameter will hold once the container has
+    // installed the tree, found as the container finds it: every record naming the parameter in
+    // tree order, the last one staying connected; a record's value (its default without one)
+    // is taken unless it equals the parameter's value as it is. So the records also hold the
+    // values the parameters snapped or clamped, and text that read as 0, as the parameters do.
+    for (auto* parameter : getRangedParameters())
+    {
+        const auto defaultValue = parameter->convertFrom0to1 (parameter->getDefaultValue());
+        auto value = parameters.getRawParameterValue (parameter->paramID)->load();
+        juce::ValueTree connected;
+
+        for (const auto& record : newState)
+        {
+            if (record.getProperty (idProperty).toString() != parameter->paramID)
+                continue;
+
+            connected = record;
+            value = settledValue (*parameter, value, (float) record.getProperty (valueProperty, defaultValue));
+        }
+
+        if (connected.isValid())
+            connected.setProperty (valueProperty, value, nullptr);
     }
 }
 

@@ -22,6 +22,8 @@ public:
 
     /** Makes the record of every parameter in the live tree hold its current value.
         The container writes a value into a record only once the parameter has moved.
+        It writes into the live tree without the container's lock, so only the processor's
+        constructor calls it, before any other thread knows of the processor.
     */
     void writeValuesIntoRecords();
 
@@ -30,6 +32,7 @@ private:
     std::unique_ptr<juce::XmlElement> readDocument (const void* data, int sizeInBytes) const;
     void dropUnreadableValues (juce::ValueTree& newState) const;
     void addMissingRecords (juce::ValueTree& newState) const;
+    void writeSettledValues (juce::ValueTree& newState) const;
     juce::Array<juce::RangedAudioParameter*> getRangedParameters() const;
 
     juce::AudioProcessorValueTreeState& parameters;

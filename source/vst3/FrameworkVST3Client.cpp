@@ -1,7 +1,7 @@
 // The framework's VST3 client is compiled here instead of from its own source file, which
 // CMakeLists.txt marks header-only. Its GetPluginFactory is renamed and left unexported, so
 // that the module's only factory entry point is ours (PelorvanePluginFactory.cpp), and its
-// audio component can be refined below.
+// audio component and edit controller can be refined below.
 #include <pluginterfaces/base/fplatform.h>
 
 #undef SMTG_EXPORT_SYMBOL
@@ -19,6 +19,7 @@
 #include "processor/HostSettings.h"
 #include "vst3/BlockSplitter.h"
 #include "vst3/FrameworkVST3Client.h"
+#include "vst3/MessageThreadView.h"
 
 #include <cstring>
 
@@ -502,6 +503,19 @@ private:
     juce::AudioBuffer<float> buffer; // refers to the host's output channels, never allocates
     juce::MidiBuffer midi;
 };
+
+/** The framework's edit controller, handing out its editor views behind MessageThreadView. */
+class GuardedVST3EditController : public juce::JuceVST3EditController
+{
+public:
+    using JuceVST3EditController::JuceVST3EditController;
+
+    Steinberg::IPlugView* PLUGIN_API createView (const char* name) override
+    {
+        auto* view = JuceVST3EditController::createView (name);
+        return view != nullptr ? new MessageThreadView (view) : nullptr;
+    }
+};
 } // namespace
 
 Steinberg::IPluginFactory* FrameworkVST3Client::getPluginFactory()
@@ -521,6 +535,22 @@ Steinberg::tresult FrameworkVST3Client::createAudioComponent (Steinberg::Vst::IH
     auto* component = new GuardedVST3Component (host);
     const auto result = component->queryInterface (targetIID, obj);
     component->release();
+
+    return result == Steinberg::kResultOk ? Steinberg::kResultOk : Steinberg::kNoInterface;
+}
+
+Steinberg::tresult FrameworkVST3Client::createEditController (Steinberg::Vst::IHostApplication* host, const Steinberg::TUID targetIID, void** obj)
+{
+    // What the framework's own factory sets up around every object it creates.
+    const juce::ScopedJuceInitialiser_GUI libraryInitialiser;
+   #if JUCE_LINUX || JUCE_BSD
+    const juce::SharedResourcePointer<juce::MessageThread> messageThread;
+   #endif
+
+    *obj = nullptr;
+    auto* controller = new GuardedVST3EditController (host);
+    const auto result = controller->queryInterface (targetIID, obj);
+    controller->release();
 
     return result == Steinberg::kResultOk ? Steinberg::kResultOk : Steinberg::kNoInterface;
 }

@@ -18,6 +18,11 @@ Steinberg::IPluginFactory* getPluginFactory();
 */
 Steinberg::tresult createAudioComponent (Steinberg::Vst::IHostApplication* host, const Steinberg::TUID targetIID, void** obj);
 
+/** Creates the framework's edit controller, whose editor views run the host's calls where the
+    framework's window code expects them (MessageThreadView).
+*/
+Steinberg::tresult createEditController (Steinberg::Vst::IHostApplication* host, const Steinberg::TUID targetIID, void** obj);
+
 /** Builds and destroys one processor as the client does for an instance, and gives the
     JSON list of older plug-ins it replaces.
 */

@@ -157,6 +157,9 @@ tresult PLUGIN_API PelorvanePluginFactory::createInstance (FIDString cid, FIDStr
     if (isAudioComponentClass (cid))
         return FrameworkVST3Client::createAudioComponent (host, targetIID, obj);
 
+    if (isEditControllerClass (cid))
+        return FrameworkVST3Client::createEditController (host, targetIID, obj);
+
     if (framework == nullptr)
         return kNoInterface;
 
@@ -185,12 +188,22 @@ bool PelorvanePluginFactory::isCompatibilityClass (int32 index) const
 
 bool PelorvanePluginFactory::isAudioComponentClass (FIDString cid)
 {
+    return isFrameworkClassOfCategory (cid, kVstAudioEffectClass);
+}
+
+bool PelorvanePluginFactory::isEditControllerClass (FIDString cid)
+{
+    return isFrameworkClassOfCategory (cid, kVstComponentControllerClass);
+}
+
+bool PelorvanePluginFactory::isFrameworkClassOfCategory (FIDString cid, const char* category)
+{
     for (int32 index = 0; index < numFrameworkClasses; ++index)
     {
         PClassInfo info;
 
         if (framework->getClassInfo (index, &info) == kResultOk
-            && std::strcmp (info.category, kVstAudioEffectClass) == 0)
+            && std::strcmp (info.category, category) == 0)
             return FUnknownPrivate::iidEqual (info.cid, cid);
     }
 

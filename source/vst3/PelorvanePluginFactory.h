@@ -4,9 +4,9 @@
 
 #include <atomic>
 
-/** The module's factory, one per GetPluginFactory call. It serves the framework's audio
-    component and edit controller through the framework's own factory, and adds the
-    compatibility class after them.
+/** The module's factory, one per GetPluginFactory call. It serves the framework's classes
+    under the framework's own class records (the audio component and the edit controller with
+    refinements of ours, FrameworkVST3Client), and adds the compatibility class after them.
 */
 class PelorvanePluginFactory : public Steinberg::IPluginFactory3
 {
@@ -33,6 +33,8 @@ private:
     bool isFrameworkClass (Steinberg::int32 index) const;
     bool isCompatibilityClass (Steinberg::int32 index) const;
     bool isAudioComponentClass (Steinberg::FIDString cid);
+    bool isEditControllerClass (Steinberg::FIDString cid);
+    bool isFrameworkClassOfCategory (Steinberg::FIDString cid, const char* category);
     Steinberg::tresult createCompatibilityObject (Steinberg::FIDString targetIID, void** obj);
 
     Steinberg::IPtr<Steinberg::IPluginFactory3> framework;

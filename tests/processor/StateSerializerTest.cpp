@@ -406,6 +406,49 @@ TEST_F (StateSerializerTest, StoredValuesAreSnappedClampedOrDefaulted)
     EXPECT_EQ (plain ("Space"), 5.0f);
 }
 
+// The records are filled in before the container installs the tree, and nothing is written into
+// the live tree after that (the container's timer writes into it on the message thread): so the
+// records must already hold what the parameters end up holding, whatever the document held,
+// exactly as if the container had set the parameters first and the records been written after.
+TEST_F (StateSerializerTest, EveryRecordHoldsWhatItsParameterHoldsAfterAnyRestore)
+{
+    const std::vector<std::string> texts { "0", "1", "0.5", "0.4999", "5.04", "5.05", "4.95", "-3", "250", "1e30", "-1e-40",
+                                           "abc", "", "9.95", "9.999", "10.05", "49.5", "50.5", "0.1", "99.5", "inf", "nan" };
+    std::mt19937 rng (20260611);
+    std::uniform_int_distribution<int> percent (0, 99);
+    std::uniform_real_distribution<float> anyValue (-20.0f, 120.0f);
+
+    for (int round = 0; round < 3000; ++round)
+    {
+        // Up to six records, a parameter named by several now and then, some without a value.
+        std::string records;
+        const auto count = 1 + percent (rng) % 6;
+
+        for (int r = 0; r < count; ++r)
+        {
+            const std::string id = parameterIds[percent (rng) % 5];
+            const auto choice = percent (rng);
+            const auto value = choice < 45 ? texts[size_t (percent (rng)) % texts.size()] : std::to_string (anyValue (rng));
+            records += "<PARAM id=\"" + id + "\"" + (choice < 90 ? " value=\"" + value + "\"" : std::string()) + "/>";
+        }
+
+        restore (documentBlock ("<Pelorvane>" + records + "</Pelorvane>"));
+
+        for (auto* id : parameterIds)
+        {
+            // The record the container connects to: the last one naming the parameter.
+            juce::ValueTree record;
+            for (const auto& child : processor->parameters.state)
+                if (child.getProperty ("id").toString() == id)
+                    record = child;
+
+            ASSERT_TRUE (record.isValid()) << id << " in round " << round;
+            ASSERT_EQ (record.getProperty ("value").toString(), juce::var (plain (id)).toString())
+                << id << " in round " << round << ": " << records;
+        }
+    }
+}
+
 TEST_F (StateSerializerTest, UnknownContentSurvivesAndIsWrittenAgain)
 {
     std::string many;

@@ -158,6 +158,12 @@ bool RawAudioHost::createInstance()
 
 bool RawAudioHost::startProcessing()
 {
+    if (processor == nullptr || component == nullptr)
+        return false;
+
+    if (processing)
+        return true;
+
     Vst::SpeakerArrangement stereoIn = Vst::SpeakerArr::kStereo;
     Vst::SpeakerArrangement stereoOut = Vst::SpeakerArr::kStereo;
     processor->setBusArrangements (&stereoIn, 1, &stereoOut, 1);
@@ -271,4 +277,25 @@ double RawAudioHost::parameterValue (Vst::ParamID id) const
 IPlugView* RawAudioHost::createEditorView()
 {
     return controller != nullptr ? controller->createView (Vst::ViewType::kEditor) : nullptr;
+}
+
+bool RawAudioHost::restoreControllerState (const std::string& state)
+{
+    if (controller == nullptr)
+        return false;
+
+    RawMemoryStream stream (state);
+    controller->setComponentState (&stream);
+    return true;
+}
+
+bool RawAudioHost::setParameterValue (Vst::ParamID id, double value)
+{
+    return controller != nullptr && controller->setParamNormalized (id, value) == kResultOk;
+}
+
+void RawAudioHost::setComponentHandler (Vst::IComponentHandler* handler)
+{
+    if (controller != nullptr)
+        controller->setComponentHandler (handler);
 }

@@ -54,10 +54,27 @@ public:
     /** The controller's editor view, or null; the caller releases it before the host goes. */
     Steinberg::IPlugView* createEditorView();
 
+    /** Hands the controller the component's state alone (IEditController::setComponentState),
+        as hosts do after restoring the component. */
+    bool restoreControllerState (const std::string& state);
+
+    /** Sets a parameter's normalised value on the controller, as a host's own editor or its
+        automation display does on its main thread. */
+    bool setParameterValue (Steinberg::Vst::ParamID id, double value);
+
+    /** Where the controller reports its edits and restarts; null takes it away again. The
+        handler must outlive the host or be taken away first. */
+    void setComponentHandler (Steinberg::Vst::IComponentHandler* handler);
+
+    /** setProcessing (false) and setActive (false), as hosts do before they change the setup;
+        no process call may come until startProcessing has returned. */
+    void stopProcessing();
+
+    /** Buses, setup, setActive (true) and setProcessing (true) again; false if refused. */
+    bool startProcessing();
+
 private:
     bool createInstance();
-    bool startProcessing();
-    void stopProcessing();
 
     ModuleLoader module;
     double sampleRate;

@@ -136,6 +136,39 @@ tresult PLUGIN_API RawOutputParameterChanges::Queue::queryInterface (const TUID 
 }
 
 //==============================================================================
+tresult PLUGIN_API RawComponentHandler::beginEdit (Vst::ParamID)
+{
+    ++gesturesBegun;
+    return kResultOk;
+}
+
+tresult PLUGIN_API RawComponentHandler::performEdit (Vst::ParamID, Vst::ParamValue)
+{
+    ++edits;
+    return kResultOk;
+}
+
+tresult PLUGIN_API RawComponentHandler::endEdit (Vst::ParamID)
+{
+    ++gesturesEnded;
+    return kResultOk;
+}
+
+tresult PLUGIN_API RawComponentHandler::restartComponent (int32)
+{
+    ++restarts;
+    return kResultOk;
+}
+
+tresult PLUGIN_API RawComponentHandler::queryInterface (const TUID targetIID, void** obj)
+{
+    QUERY_INTERFACE (targetIID, obj, FUnknown::iid, Vst::IComponentHandler)
+    QUERY_INTERFACE (targetIID, obj, Vst::IComponentHandler::iid, Vst::IComponentHandler)
+    *obj = nullptr;
+    return kNoInterface;
+}
+
+//==============================================================================
 tresult PLUGIN_API RawMemoryStream::read (void* buffer, int32 numBytes, int32* numBytesRead)
 {
     const auto available = bytes.size() - std::min (position, bytes.size());

@@ -2,9 +2,11 @@
 
 #include <pluginterfaces/base/ibstream.h>
 #include <pluginterfaces/vst/ivstaudioprocessor.h>
+#include <pluginterfaces/vst/ivsteditcontroller.h>
 #include <pluginterfaces/vst/ivsthostapplication.h>
 #include <pluginterfaces/vst/ivstparameterchanges.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,10 @@ class RawParameterChanges : public Steinberg::Vst::IParameterChanges
 {
 public:
     void add (Steinberg::Vst::ParamID id, double value) { queues.emplace_back (id, value); }
+
+    /** Empties the list and keeps its storage, so that a list reused block after block stops
+        allocating once it has held its largest number of changes. */
+    void clear() { queues.clear(); }
 
     Steinberg::int32 PLUGIN_API getParameterCount() override { return static_cast<Steinberg::int32> (queues.size()); }
     Steinberg::Vst::IParamValueQueue* PLUGIN_API getParameterData (Steinberg::int32 index) override;
@@ -101,6 +107,24 @@ private:
 
     Queue queues[capacity];
     Steinberg::int32 count = 0;
+};
+
+/** Where the controller reports the edits its window makes and asks for restarts. A plug-in may
+    call it from any of its threads, so it only counts, atomically.
+*/
+class RawComponentHandler : public Steinberg::Vst::IComponentHandler
+{
+public:
+    std::atomic<long> gesturesBegun { 0 }, edits { 0 }, gesturesEnded { 0 }, restarts { 0 };
+
+    Steinberg::tresult PLUGIN_API beginEdit (Steinberg::Vst::ParamID) override;
+    Steinberg::tresult PLUGIN_API performEdit (Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue) override;
+    Steinberg::tresult PLUGIN_API endEdit (Steinberg::Vst::ParamID) override;
+    Steinberg::tresult PLUGIN_API restartComponent (Steinberg::int32) override;
+
+    Steinberg::tresult PLUGIN_API queryInterface (const Steinberg::TUID targetIID, void** obj) override;
+    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+    Steinberg::uint32 PLUGIN_API release() override { return 1; }
 };
 
 class RawMemoryStream : public Steinberg::IBStream
