@@ -57,7 +57,7 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
 
     setSize (windowWidth, windowHeight);
 
-    // Changes made on the audio thread reach the lamp and the switch at display rate.
+    // Changes made on the audio thread reach the lamp, the switch and the knobs at display rate.
     startTimerHz (30);
 }
 
@@ -91,7 +91,7 @@ void PelorvaneAudioProcessorEditor::attachKnobs()
     const std::array<const char*, 4> ids { "Space", "Lumens", "Tone", "Mix" };
 
     for (size_t i = 0; i < knobs.size(); ++i)
-        sliderAttachments.add (new SliderAttachment (audioProcessor.parameters, ids[i], *knobs[i]));
+        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (ids[i]), *knobs[i]));
 }
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
@@ -161,6 +161,9 @@ void PelorvaneAudioProcessorEditor::timerCallback()
     // Read again here, so that a burst of changes ends on the latest value.
     if (bypassChangedElsewhere.exchange (false))
         showCurrentBypass();
+
+    for (auto& attachment : knobAttachments)
+        attachment->showChangesMadeElsewhere();
 }
 
 void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)

@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "editor/KnobAttachment.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
 #include "editor/RepaintFallback.h"
@@ -10,6 +11,8 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class PelorvaneAudioProcessor;
 
@@ -40,8 +43,6 @@ public:
     static constexpr int windowHeight = 801;
 
 private:
-    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
-
     void setUpKnob (OmbrixSlider& knob);
     void attachKnobs();
     void setUpFootswitch();
@@ -96,7 +97,7 @@ private:
     RepaintFallback repaintFallback { *this };
 
     // Last, so that they are destroyed before the controls they drive.
-    juce::OwnedArray<SliderAttachment> sliderAttachments;
+    std::vector<std::unique_ptr<KnobAttachment>> knobAttachments;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessorEditor)
 };
