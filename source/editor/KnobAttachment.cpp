@@ -21,8 +21,10 @@ KnobAttachment::~KnobAttachment()
 void KnobAttachment::setUpKnob()
 {
     auto& p = parameter;
-    knob.textFromValueFunction = [&p] (double value) { return p.getText (p.convertTo0to1 (static_cast<float> (value)), 0); };
-    knob.valueFromTextFunction = [&p] (const juce::String& text) { return static_cast<double> (p.convertFrom0to1 (p.getValueForText (text))); };
+    knob.textFromValueFunction = [&p] (double value)
+    { return p.getText (p.convertTo0to1 (static_cast<float> (value)), 0); };
+    knob.valueFromTextFunction = [&p] (const juce::String& text)
+    { return static_cast<double> (p.convertFrom0to1 (p.getValueForText (text))); };
     knob.setDoubleClickReturnValue (true, p.convertFrom0to1 (p.getDefaultValue()));
 
     // The knob converts and snaps in single precision, exactly as the parameter does, so a

@@ -5,6 +5,8 @@
 
 #include <BinaryData.h>
 
+#include <utility>
+
 namespace
 {
 constexpr auto bypassId = "Bypass";
@@ -55,6 +57,7 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     addAndMakeVisible (shareButton);
     addAndMakeVisible (boardButton);
 
+    describeForScreenReaders();
     setSize (windowWidth, windowHeight);
 
     // Changes made on the audio thread reach the lamp, the switch and the knobs at display rate.
@@ -171,6 +174,11 @@ void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
     g.drawImageWithin (backgroundImage, 0, 0, getWidth(), getHeight(), juce::RectanglePlacement::stretchToFit);
 }
 
+void PelorvaneAudioProcessorEditor::paintOverChildren (juce::Graphics& g)
+{
+    keyboardAccess.paintRing (g);
+}
+
 void PelorvaneAudioProcessorEditor::resized()
 {
     spaceKnob.setBounds (spaceKnobBounds);
@@ -196,4 +204,57 @@ void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parame
     }
 
     showBypass (newValue >= 0.5f);
+}
+
+std::vector<KeyboardAccess::Control> PelorvaneAudioProcessorEditor::controlsInTabOrder()
+{
+    // Rings just outside each knob's body and the switch's metal disc, and around the links.
+    const auto aroundKnob = [] (OmbrixSlider& knob, juce::Rectangle<int> bounds)
+    {
+        const auto centre = bounds.getPosition().toFloat() + juce::Point<float> (knobCentreOffset, knobCentreOffset);
+        return KeyboardAccess::Control { knob, juce::Rectangle<float>().withSizeKeepingCentre (2.0f * knobRingRadius, 2.0f * knobRingRadius) + centre, knobRingRadius };
+    };
+    const auto aroundLink = [] (juce::ImageButton& button, juce::Rectangle<int> bounds)
+    {
+        const auto ring = bounds.toFloat().expanded (3.0f);
+        return KeyboardAccess::Control { button, ring, ring.getHeight() / 2.0f };
+    };
+
+    return { aroundKnob (spaceKnob, spaceKnobBounds),
+             aroundKnob (lumensKnob, lumensKnobBounds),
+             aroundKnob (toneKnob, toneKnobBounds),
+             aroundKnob (mixKnob, mixKnobBounds),
+             { footswitch, juce::Rectangle<float>().withSizeKeepingCentre (2.0f * switchRingRadius, 2.0f * switchRingRadius) + switchBodyCentre, switchRingRadius },
+             aroundLink (shareButton, shareButtonBounds),
+             aroundLink (boardButton, boardButtonBounds) };
+}
+
+void PelorvaneAudioProcessorEditor::describeForScreenReaders()
+{
+    // Screen readers announce a control's title, its role and its value: "Space, slider, 5.0".
+    setTitle (PluginConstants::pluginName);
+
+    const std::array<std::pair<const char*, const char*>, 4> knobTexts { { { "Space", "Decay time" },
+                                                                           { "Lumens", "Share of octave-up shimmer" },
+                                                                           { "Tone", "Damping of the tail" },
+                                                                           { "Mix", "Wet and dry balance" } } };
+    for (size_t i = 0; i < knobs.size(); ++i)
+    {
+        knobs[i]->setTitle (knobTexts[i].first);
+        knobs[i]->setDescription (knobTexts[i].second);
+    }
+
+    // Its value reads "On" while the effect is bypassed.
+    footswitch.setTitle (bypassId);
+    footswitch.setDescription ("Footswitch: bypasses the effect");
+
+    shareButton.setTitle ("Share Pelorvane");
+    shareButton.setDescription ("Opens the share page in your web browser: " + shareUrl.toString (false));
+    boardButton.setTitle ("Add to your board");
+    boardButton.setDescription ("Opens the add-to-board page in your web browser: " + boardUrl.toString (false));
+
+    // The lamp repeats what the footswitch says; it is neither announced nor focused.
+    bypassLamp.setAccessible (false);
+    bypassLamp.setWantsKeyboardFocus (false);
+    bypassLamp.setMouseClickGrabsKeyboardFocus (false);
 }

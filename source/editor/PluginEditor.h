@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "editor/KeyboardAccess.h"
 #include "editor/KnobAttachment.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
@@ -28,6 +29,7 @@ public:
     ~PelorvaneAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
+    void paintOverChildren (juce::Graphics& g) override;
     void resized() override;
 
     /** May be called on any thread; the lamp and the footswitch are only ever touched on the
@@ -52,6 +54,8 @@ private:
     void showBypass (bool bypassed);
     void switchBypassFromFootswitch();
     void timerCallback() override;
+    void describeForScreenReaders();
+    std::vector<KeyboardAccess::Control> controlsInTabOrder();
 
     static void setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold);
     static juce::URL pageOnWebSite (const char* path);
@@ -88,6 +92,16 @@ private:
     static inline const juce::Rectangle<int> lampBounds { 375, 504, 50, 50 };
     static inline const juce::Rectangle<int> shareButtonBounds { 60, 730, 206, 44 };
     static inline const juce::Rectangle<int> boardButtonBounds { 360, 730, 206, 44 };
+
+    // Where the keyboard focus ring goes: the knob bodies' centres lie this far right of and
+    // below their bounds' corners, the switch's metal disc is centred here.
+    static constexpr float knobCentreOffset = 52.5f;
+    static constexpr float knobRingRadius = 44.0f;
+    static inline const juce::Point<float> switchBodyCentre { 314.5f, 530.5f };
+    static constexpr float switchRingRadius = 56.0f;
+
+    // Tab order, Space and Enter on the buttons, and the ring around the focused control.
+    KeyboardAccess keyboardAccess { *this, controlsInTabOrder() };
 
     // Set when "Bypass" changed on a thread other than the message thread; the timer shows it.
     std::atomic<bool> bypassChangedElsewhere { false };
