@@ -209,10 +209,13 @@ void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parame
 std::vector<KeyboardAccess::Control> PelorvaneAudioProcessorEditor::controlsInTabOrder()
 {
     // Rings just outside each knob's body and the switch's metal disc, and around the links.
-    const auto aroundKnob = [] (OmbrixSlider& knob, juce::Rectangle<int> bounds)
+    const auto circle = [] (juce::Component& control, juce::Point<float> centre, float radius)
     {
-        const auto centre = bounds.getPosition().toFloat() + juce::Point<float> (knobCentreOffset, knobCentreOffset);
-        return KeyboardAccess::Control { knob, juce::Rectangle<float>().withSizeKeepingCentre (2.0f * knobRingRadius, 2.0f * knobRingRadius) + centre, knobRingRadius };
+        return KeyboardAccess::Control { control, juce::Rectangle<float> (2.0f * radius, 2.0f * radius).withCentre (centre), radius };
+    };
+    const auto aroundKnob = [&circle] (OmbrixSlider& knob, juce::Rectangle<int> bounds)
+    {
+        return circle (knob, bounds.getPosition().toFloat() + juce::Point<float> (knobCentreOffset, knobCentreOffset), knobRingRadius);
     };
     const auto aroundLink = [] (juce::ImageButton& button, juce::Rectangle<int> bounds)
     {
@@ -224,7 +227,7 @@ std::vector<KeyboardAccess::Control> PelorvaneAudioProcessorEditor::controlsInTa
              aroundKnob (lumensKnob, lumensKnobBounds),
              aroundKnob (toneKnob, toneKnobBounds),
              aroundKnob (mixKnob, mixKnobBounds),
-             { footswitch, juce::Rectangle<float>().withSizeKeepingCentre (2.0f * switchRingRadius, 2.0f * switchRingRadius) + switchBodyCentre, switchRingRadius },
+             circle (footswitch, switchBodyCentre, switchRingRadius),
              aroundLink (shareButton, shareButtonBounds),
              aroundLink (boardButton, boardButtonBounds) };
 }
