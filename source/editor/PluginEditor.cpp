@@ -5,6 +5,8 @@
 
 #include <BinaryData.h>
 
+#include <utility>
+
 namespace
 {
 constexpr auto bypassId = "Bypass";
@@ -58,9 +60,10 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     addAndMakeVisible (shareButton);
     addAndMakeVisible (boardButton);
 
+    describeForScreenReaders();
     setSize (windowWidth, windowHeight);
 
-    // Changes made on the audio thread reach the lamp and the switch at display rate.
+    // Changes made on the audio thread reach the lamp, the switch and the knobs at display rate.
     startTimerHz (30);
 }
 
@@ -94,7 +97,7 @@ void PelorvaneAudioProcessorEditor::attachKnobs()
     const std::array<const char*, 4> ids { "Space", "Lumens", "Tone", "Mix" };
 
     for (size_t i = 0; i < knobs.size(); ++i)
-        sliderAttachments.add (new SliderAttachment (audioProcessor.parameters, ids[i], *knobs[i]));
+        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (ids[i]), *knobs[i]));
 }
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
@@ -166,11 +169,19 @@ void PelorvaneAudioProcessorEditor::timerCallback()
     // Read again here, so that a burst of changes ends on the latest value.
     if (bypassChangedElsewhere.exchange (false))
         showCurrentBypass();
+
+    for (auto& attachment : knobAttachments)
+        attachment->showChangesMadeElsewhere();
 }
 
 void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
 {
     g.drawImageWithin (backgroundImage, 0, 0, getWidth(), getHeight(), juce::RectanglePlacement::stretchToFit);
+}
+
+void PelorvaneAudioProcessorEditor::paintOverChildren (juce::Graphics& g)
+{
+    keyboardAccess.paintRing (g);
 }
 
 void PelorvaneAudioProcessorEditor::resized()
@@ -207,4 +218,60 @@ bool PelorvaneAudioProcessorEditor::isMessageThread() const
     // thread the message thread once the window is attached.
     return juce::Thread::getCurrentThreadId() == lastSeenMessageThread.load()
            && juce::MessageManager::existsAndIsCurrentThread();
+}
+
+std::vector<KeyboardAccess::Control> PelorvaneAudioProcessorEditor::controlsInTabOrder()
+{
+    // Rings just outside each knob's body and the switch's metal disc, and around the links.
+    const auto circle = [] (juce::Component& control, juce::Point<float> centre, float radius)
+    {
+        return KeyboardAccess::Control { control, juce::Rectangle<float> (2.0f * radius, 2.0f * radius).withCentre (centre), radius };
+    };
+    const auto aroundKnob = [&circle] (OmbrixSlider& knob, juce::Rectangle<int> bounds)
+    {
+        return circle (knob, bounds.getPosition().toFloat() + juce::Point<float> (knobCentreOffset, knobCentreOffset), knobRingRadius);
+    };
+    const auto aroundLink = [] (juce::ImageButton& button, juce::Rectangle<int> bounds)
+    {
+        const auto ring = bounds.toFloat().expanded (3.0f);
+        return KeyboardAccess::Control { button, ring, ring.getHeight() / 2.0f };
+    };
+
+    return { aroundKnob (spaceKnob, spaceKnobBounds),
+             aroundKnob (lumensKnob, lumensKnobBounds),
+             aroundKnob (toneKnob, toneKnobBounds),
+             aroundKnob (mixKnob, mixKnobBounds),
+             circle (footswitch, switchBodyCentre, switchRingRadius),
+             aroundLink (shareButton, shareButtonBounds),
+             aroundLink (boardButton, boardButtonBounds) };
+}
+
+void PelorvaneAudioProcessorEditor::describeForScreenReaders()
+{
+    // Screen readers announce a control's title, its role and its value: "Space, slider, 5.0".
+    setTitle (PluginConstants::pluginName);
+
+    const std::array<std::pair<const char*, const char*>, 4> knobTexts { { { "Space", "Decay time" },
+                                                                           { "Lumens", "Share of octave-up shimmer" },
+                                                                           { "Tone", "Damping of the tail" },
+                                                                           { "Mix", "Wet and dry balance" } } };
+    for (size_t i = 0; i < knobs.size(); ++i)
+    {
+        knobs[i]->setTitle (knobTexts[i].first);
+        knobs[i]->setDescription (knobTexts[i].second);
+    }
+
+    // Its value reads "On" while the effect is bypassed.
+    footswitch.setTitle (bypassId);
+    footswitch.setDescription ("Footswitch: bypasses the effect");
+
+    shareButton.setTitle ("Share Pelorvane");
+    shareButton.setDescription ("Opens the share page in your web browser: " + shareUrl.toString (false));
+    boardButton.setTitle ("Add to your board");
+    boardButton.setDescription ("Opens the add-to-board page in your web browser: " + boardUrl.toString (false));
+
+    // The lamp repeats what the footswitch says; it is neither announced nor focused.
+    bypassLamp.setAccessible (false);
+    bypassLamp.setWantsKeyboardFocus (false);
+    bypassLamp.setMouseClickGrabsKeyboardFocus (false);
 }

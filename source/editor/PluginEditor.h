@@ -3,6 +3,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "editor/KeyboardAccess.h"
+#include "editor/KnobAttachment.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
 #include "editor/RepaintFallback.h"
@@ -10,6 +12,8 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class PelorvaneAudioProcessor;
 
@@ -25,6 +29,7 @@ public:
     ~PelorvaneAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
+    void paintOverChildren (juce::Graphics& g) override;
     void resized() override;
 
     /** May be called on any thread; the lamp and the footswitch are only ever touched on the
@@ -40,8 +45,6 @@ public:
     static constexpr int windowHeight = 801;
 
 private:
-    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
-
     void setUpKnob (OmbrixSlider& knob);
     void attachKnobs();
     void setUpFootswitch();
@@ -52,6 +55,8 @@ private:
     bool isMessageThread() const;
     void switchBypassFromFootswitch();
     void timerCallback() override;
+    void describeForScreenReaders();
+    std::vector<KeyboardAccess::Control> controlsInTabOrder();
 
     static void setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold);
     static juce::URL pageOnWebSite (const char* path);
@@ -89,6 +94,16 @@ private:
     static inline const juce::Rectangle<int> shareButtonBounds { 60, 730, 206, 44 };
     static inline const juce::Rectangle<int> boardButtonBounds { 360, 730, 206, 44 };
 
+    // Where the keyboard focus ring goes: the knob bodies' centres lie this far right of and
+    // below their bounds' corners, the switch's metal disc is centred here.
+    static constexpr float knobCentreOffset = 52.5f;
+    static constexpr float knobRingRadius = 44.0f;
+    static inline const juce::Point<float> switchBodyCentre { 314.5f, 530.5f };
+    static constexpr float switchRingRadius = 56.0f;
+
+    // Tab order, Space and Enter on the buttons, and the ring around the focused control.
+    KeyboardAccess keyboardAccess { *this, controlsInTabOrder() };
+
     // Set when "Bypass" changed on a thread other than the message thread; the timer shows it.
     std::atomic<bool> bypassChangedElsewhere { false };
 
@@ -103,7 +118,7 @@ private:
     RepaintFallback repaintFallback { *this };
 
     // Last, so that they are destroyed before the controls they drive.
-    juce::OwnedArray<SliderAttachment> sliderAttachments;
+    std::vector<std::unique_ptr<KnobAttachment>> knobAttachments;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessorEditor)
 };

@@ -465,3 +465,205 @@ TEST_F (EditorTest, OpeningAndClosingRepeatedlyLeavesNothingBehind)
     std::thread ([&] { parameter ("Bypass").setValueNotifyingHost (target); }).join();
     EXPECT_TRUE (pumpMessagesUntil ([&] { return lampLit() == (target == 0.0f); }));
 }
+
+namespace
+{
+/** Counts the change gestures a host would see for one parameter. */
+struct GestureCount : juce::AudioProcessorParameter::Listener
+{
+    explicit GestureCount (juce::AudioProcessorParameter& p) : parameter (p) { parameter.addListener (this); }
+    ~GestureCount() override { parameter.removeListener (this); }
+
+    void parameterValueChanged (int, float) override {}
+    void parameterGestureChanged (int, bool starting) override { ++(starting ? begun : ended); }
+
+    juce::AudioProcessorParameter& parameter;
+    int begun = 0, ended = 0;
+};
+
+class KeyboardTest : public EditorTest
+{
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+
+        // Inside a window of its own, as plug-in hosts show it.
+        juce::Desktop::setMousePosition ({ 1000, 900 });
+        hostWindow.setBounds (editor->getBounds());
+        hostWindow.addAndMakeVisible (*editor);
+        hostWindow.addToDesktop (0);
+        hostWindow.setVisible (true);
+        mouse = std::make_unique<PeerMouse> (hostWindow);
+        pumpMessages (300);
+
+        // The host's window activated, as it is before its keys reach the plug-in.
+        hostWindow.grabKeyboardFocus();
+        pumpMessages (100);
+        ASSERT_TRUE (editor->hasKeyboardFocus (false));
+    }
+
+    void press (int keyCode, juce::ModifierKeys modifiers = {})
+    {
+        hostWindow.getPeer()->handleKeyPress (juce::KeyPress (keyCode, modifiers, 0));
+    }
+
+    void tabTo (int index)
+    {
+        for (int presses = 0; presses < 8 && ! child (index).hasKeyboardFocus (false); ++presses)
+            press (juce::KeyPress::tabKey);
+    }
+
+    /** Pixels of the ring's colour within a control's surroundings. */
+    int ringPixels (juce::Rectangle<int> around)
+    {
+        const auto image = snapshot();
+        return countPixels (image, around.expanded (14).getIntersection (image.getBounds()), [] (juce::Colour c) { return c.getRed() > 230 && std::abs (c.getGreen() - 0xc1) < 30 && c.getBlue() < 130; });
+    }
+
+    juce::Component hostWindow;
+};
+} // namespace
+
+TEST_F (KeyboardTest, TabVisitsTheControlsInOrderAndRingsTheFocusedOne)
+{
+    const std::vector<int> order { spaceIndex, lumensIndex, toneIndex, mixIndex, footswitchIndex, shareIndex, boardIndex, spaceIndex };
+    const std::vector<juce::Rectangle<int>> areas { knobBounds[0], knobBounds[1], knobBounds[2], knobBounds[3], footswitchBounds, shareButtonBounds, boardButtonBounds };
+
+    for (const auto index : order)
+    {
+        press (juce::KeyPress::tabKey);
+        EXPECT_TRUE (child (index).hasKeyboardFocus (false)) << "child " << index;
+    }
+
+    pumpMessages (50);
+    saveArtefact (snapshot(), "editor-keyboard-focus.png");
+    for (size_t i = 0; i < areas.size(); ++i)
+        EXPECT_EQ (ringPixels (areas[i]) > 50, i == 0) << "control " << i;
+
+    press (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier);
+    press (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier);
+    EXPECT_TRUE (child (shareIndex).hasKeyboardFocus (false));
+
+    // A click on a control leaves the focus where it is, but hides the ring; a click on the
+    // background gives the focus to the window, from where Tab starts again at the first knob.
+    mouse->click (switchBodyCentre);
+    pumpMessages (50);
+    EXPECT_TRUE (child (shareIndex).hasKeyboardFocus (false));
+    EXPECT_EQ (ringPixels (shareButtonBounds), 0);
+    mouse->click ({ 20.0f, 20.0f });
+    EXPECT_TRUE (editor->hasKeyboardFocus (false));
+    mouse->click (switchBodyCentre);
+    pumpMessages (50);
+    EXPECT_LT (meanDifference (snapshot(), expectedWindow (false), editor->getLocalBounds()), 0.5);
+    press (juce::KeyPress::tabKey);
+    EXPECT_TRUE (child (spaceIndex).hasKeyboardFocus (false));
+}
+
+TEST_F (KeyboardTest, KeysTurnAFocusedKnobInStepsEachAsOneGesture)
+{
+    GestureCount space (parameter ("Space")), mix (parameter ("Mix"));
+    tabTo (spaceIndex);
+
+    const std::vector<std::pair<int, float>> spaceSteps { { juce::KeyPress::upKey, 5.1f }, { juce::KeyPress::rightKey, 5.2f }, { juce::KeyPress::downKey, 5.1f }, { juce::KeyPress::pageUpKey, 6.1f }, { juce::KeyPress::pageDownKey, 5.1f }, { juce::KeyPress::pageDownKey, 4.1f }, { juce::KeyPress::homeKey, 0.0f }, { juce::KeyPress::leftKey, 0.0f }, { juce::KeyPress::endKey, 10.0f } };
+    for (const auto& [key, expected] : spaceSteps)
+    {
+        press (key);
+        EXPECT_FLOAT_EQ (plainValue ("Space"), expected) << "key " << key;
+    }
+
+    EXPECT_EQ (space.begun, static_cast<int> (spaceSteps.size()));
+    EXPECT_EQ (space.ended, space.begun);
+    EXPECT_EQ (valueBoxOf (knob (spaceIndex)), nullptr);
+
+    tabTo (mixIndex);
+    for (const auto& [key, expected] : std::vector<std::pair<int, float>> { { juce::KeyPress::upKey, 51.0f }, { juce::KeyPress::pageDownKey, 41.0f }, { juce::KeyPress::endKey, 100.0f } })
+    {
+        press (key);
+        EXPECT_FLOAT_EQ (plainValue ("Mix"), expected) << "key " << key;
+    }
+    EXPECT_EQ (mix.begun, 3);
+    EXPECT_EQ (mix.ended, 3);
+    EXPECT_FLOAT_EQ (plainValue ("Space"), 10.0f);
+}
+
+TEST_F (KeyboardTest, SpaceAndEnterOnTheFootswitchToggleBypassAsOneGesture)
+{
+    GestureCount bypass (parameter ("Bypass"));
+    tabTo (footswitchIndex);
+
+    press (juce::KeyPress::spaceKey);
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return plainValue ("Bypass") == 1.0f; }));
+    EXPECT_FALSE (lampLit());
+
+    press (juce::KeyPress::returnKey);
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return plainValue ("Bypass") == 0.0f; }));
+    pumpMessages (50);
+    EXPECT_TRUE (lampLit());
+    EXPECT_EQ (bypass.begun, 2);
+    EXPECT_EQ (bypass.ended, 2);
+
+    // The links open their pages the same way.
+    tabTo (boardIndex);
+    press (juce::KeyPress::spaceKey);
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return openedLinks.size() == 1; }));
+    EXPECT_TRUE (openedLinks[0].endsWith ("/pages/add-pelorvane-to-your-board"));
+}
+
+TEST_F (KeyboardTest, ScreenReadersHearEachControlsTitleAndValue)
+{
+    setPlainValue ("Tone", 2.5f);
+    const std::vector<std::pair<const char*, const char*>> knobTexts { { "Space", "5.0" }, { "Lumens", "5.0" }, { "Tone", "2.5" }, { "Mix", "50%" } };
+
+    for (int i = spaceIndex; i <= mixIndex; ++i)
+    {
+        auto* handler = knob (i).getAccessibilityHandler();
+        ASSERT_NE (handler, nullptr);
+        EXPECT_EQ (handler->getRole(), juce::AccessibilityRole::slider);
+        EXPECT_EQ (handler->getTitle(), knobTexts[size_t (i)].first);
+        EXPECT_EQ (handler->getValueInterface()->getCurrentValueAsString(), knobTexts[size_t (i)].second);
+        EXPECT_FLOAT_EQ (static_cast<float> (handler->getValueInterface()->getRange().getInterval()), i == mixIndex ? 1.0f : 0.1f);
+    }
+
+    // A screen reader's change is one gesture, like a key press.
+    GestureCount lumens (parameter ("Lumens"));
+    knob (lumensIndex).getAccessibilityHandler()->getValueInterface()->setValue (7.3);
+    EXPECT_FLOAT_EQ (plainValue ("Lumens"), 7.3f);
+    EXPECT_EQ (lumens.begun, 1);
+    EXPECT_EQ (lumens.ended, 1);
+
+    auto* footswitchHandler = button (footswitchIndex).getAccessibilityHandler();
+    ASSERT_NE (footswitchHandler, nullptr);
+    EXPECT_EQ (footswitchHandler->getTitle(), "Bypass");
+    EXPECT_EQ (footswitchHandler->getValueInterface()->getCurrentValueAsString(), "Off");
+    EXPECT_TRUE (footswitchHandler->getActions().invoke (juce::AccessibilityActionType::toggle));
+    EXPECT_EQ (plainValue ("Bypass"), 1.0f);
+    EXPECT_EQ (footswitchHandler->getValueInterface()->getCurrentValueAsString(), "On");
+
+    const auto site = juce::String ("https://") + PluginConstants::webSiteHost;
+    EXPECT_EQ (button (shareIndex).getAccessibilityHandler()->getTitle(), "Share Pelorvane");
+    EXPECT_TRUE (button (shareIndex).getAccessibilityHandler()->getDescription().endsWith (site + "/pages/pelorvane-share-plugin"));
+    EXPECT_EQ (button (boardIndex).getAccessibilityHandler()->getTitle(), "Add to your board");
+    EXPECT_TRUE (button (boardIndex).getAccessibilityHandler()->getDescription().endsWith (site + "/pages/add-pelorvane-to-your-board"));
+
+    // The lamp only repeats the footswitch: not announced, not focusable.
+    EXPECT_EQ (button (lampIndex).getAccessibilityHandler(), nullptr);
+    EXPECT_FALSE (button (lampIndex).getWantsKeyboardFocus());
+}
+
+TEST_F (KeyboardTest, KnobsFollowAutomationFromOtherThreadsAndDragsAreGestures)
+{
+    std::thread ([this] { setPlainValue ("Space", 8.0f); }).join();
+    EXPECT_DOUBLE_EQ (knob (spaceIndex).getValue(), 5.0) << "the knob must not be touched off the message thread";
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return knob (spaceIndex).getValue() == 8.0; }));
+
+    GestureCount tone (parameter ("Tone"));
+    const auto centre = knobBounds[toneIndex].getCentre().toFloat();
+    mouse->press (centre);
+    mouse->drag (centre - juce::Point<float> (0.0f, 25.0f));
+    mouse->drag (centre - juce::Point<float> (0.0f, 50.0f));
+    mouse->release (centre - juce::Point<float> (0.0f, 50.0f));
+    EXPECT_FLOAT_EQ (plainValue ("Tone"), 7.0f);
+    EXPECT_EQ (tone.begun, 1);
+    EXPECT_EQ (tone.ended, 1);
+}
