@@ -16,9 +16,8 @@ export function encodeWavFloat(channels, sampleRate) {
   text('fmt '); u32(18); u16(3); u16(numChannels); u32(sampleRate); u32(sampleRate * numChannels * 4); u16(numChannels * 4); u16(32); u16(0);
   text('fact'); u32(4); u32(frames);
   text('data'); u32(dataBytes);
-  const samples = new Float32Array(buffer, p, frames * numChannels);
-  for (let i = 0, k = 0; i < frames; ++i)
-    for (let c = 0; c < numChannels; ++c) samples[k++] = channels[c][i];
+  for (let i = 0; i < frames; ++i)
+    for (let c = 0; c < numChannels; ++c, p += 4) view.setFloat32(p, channels[c][i], true);
   return new Blob([buffer], { type: 'audio/wav' });
 }
 
