@@ -73,6 +73,8 @@ g++ "${common[@]}" -O3 "$root/source/web/WebEngineBench.cpp" \
   "$root/tools/render/DemoPhraseSamples.cpp" -o "$build/native/pelorvane-web-bench"
 
 # The static site: the page, the engine, and the plug-in's pictures as it embeds them.
+rm -rf "$site/js"
+mkdir -p "$site/js"
 cp "$root"/web/*.html "$root"/web/*.css "$root/web/worklet.js" "$site/"
 cp "$root"/web/js/*.js "$site/js/"
 cp "$build/pelorvane.wasm" "$site/"

@@ -35,7 +35,7 @@ export async function openPage(browser, url, options = {}) {
   // The link buttons point at the maker's site; nothing leaves this machine.
   await context.route((u) => /^https?:$/.test(u.protocol) && !/^(localhost|127\.0\.0\.1)$/.test(u.hostname), (route) => route.fulfill({ status: 204, body: '' }));
   await page.goto(url);
-  await page.evaluate(() => window.pelorvane.ready);
+  if (options.ready !== false) await page.evaluate(() => window.pelorvane.ready);
   return page;
 }
 

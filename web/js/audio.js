@@ -1,12 +1,13 @@
 // The live pedal: one AudioContext at the device's rate, the engine's AudioWorklet, and whatever
 // plays into it (the demo phrase, the player's file, or live input).
 
-const workletUrl = new URL('../worklet.js', import.meta.url).href;
+import { engineNode, workletUrl } from './node.js';
+
 const SILENCE = 1e-6; // -120 dBFS
 
 export class LivePedal {
-  constructor(wasm, settings) {
-    this.wasm = wasm;
+  constructor(engine, settings) {
+    this.engine = engine;
     this.settings = settings;
     this.context = null;
     this.node = null;
@@ -22,16 +23,7 @@ export class LivePedal {
       const context = new AudioContext({ latencyHint: 'interactive' });
       this.context = context;
       await context.audioWorklet.addModule(workletUrl);
-      this.node = new AudioWorkletNode(context, 'pelorvane', {
-        numberOfInputs: 1,
-        numberOfOutputs: 1,
-        // The left input only, as the plug-in takes it: one channel, never a mix of two.
-        channelCount: 1,
-        channelCountMode: 'explicit',
-        channelInterpretation: 'discrete',
-        outputChannelCount: [2],
-        processorOptions: { wasm: this.wasm, settings: this.settings },
-      });
+      this.node = engineNode(context, this.engine, this.settings);
       this.analyser = context.createAnalyser();
       this.analyser.fftSize = 2048;
       this.level = new Float32Array(this.analyser.fftSize);

@@ -106,7 +106,7 @@ async function download() {
   say(`Rendering the ${source === 'file' ? `file “${name}”` : 'demo phrase'} with its tail…`);
   try {
     const started = performance.now();
-    const { left, right } = await renderOffline(engine.bytes, samples, sampleRate, pedal.settings());
+    const { left, right } = await renderOffline(engine, samples, sampleRate, pedal.settings());
     const blob = encodeWavFloat([left, right], sampleRate);
     const base = source === 'file' ? name.replace(/\.[^.]*$/, '') : 'demo';
     const link = document.createElement('a');
@@ -188,7 +188,7 @@ const api = {
   /** Renders input (left channel) at sampleRate with settings through a fresh engine. */
   async render(input, sampleRate, settings = {}) {
     await api.ready;
-    const { left, right } = await renderOffline(engine.bytes, input, sampleRate, settings);
+    const { left, right } = await renderOffline(engine, input, sampleRate, settings);
     return { left, right };
   },
   setParameters(settings) {
@@ -217,7 +217,7 @@ api.ready = (async () => {
     engine = loaded;
     pedal = built;
     demo = engine.demoPhrase();
-    live = new LivePedal(engine.bytes, pedal.settings());
+    live = new LivePedal(engine, pedal.settings());
     live.onFirstSound = () => {
       timings.firstSound = performance.now();
     };

@@ -2,9 +2,8 @@
 // in an OfflineAudioContext at the input's sample rate (so nothing is resampled), fed the left
 // channel, with the tail kept as pelorvane-render keeps it.
 
+import { engineNode, workletUrl } from './node.js';
 import { settleSettings } from './params.js';
-
-const workletUrl = new URL('../worklet.js', import.meta.url).href;
 
 /** The renderer's tail rules (tools/render/OfflineRenderer.cpp, TailGate.cpp): 512-sample
     blocks; after the input, blocks are rendered until the output has stayed below -90 dBFS for
@@ -42,8 +41,9 @@ export function writtenLength(left, right, inputLength, sampleRate) {
 }
 
 /** Renders input (the left channel, a Float32Array) at sampleRate with settings, through a
-    fresh engine, tail included. Returns { left, right } as Float32Arrays. */
-export async function renderOffline(wasm, input, sampleRate, settings) {
+    fresh engine, tail included. engine: the module as loadEngine gives it. Returns
+    { left, right } as Float32Arrays. */
+export async function renderOffline(engine, input, sampleRate, settings) {
   if (!(input instanceof Float32Array)) input = Float32Array.from(input);
   if (!(sampleRate >= 8000 && sampleRate <= 384000)) throw new RangeError(`sample rate ${sampleRate} Hz: the renderer takes 8000 to 384000 Hz`);
   const engineSettings = settleSettings(settings);
@@ -53,15 +53,7 @@ export async function renderOffline(wasm, input, sampleRate, settings) {
   const length = input.length + tailLimit;
   const context = new OfflineAudioContext({ numberOfChannels: 2, length, sampleRate });
   await context.audioWorklet.addModule(workletUrl);
-  const node = new AudioWorkletNode(context, 'pelorvane', {
-    numberOfInputs: 1,
-    numberOfOutputs: 1,
-    channelCount: 1,
-    channelCountMode: 'explicit',
-    channelInterpretation: 'discrete',
-    outputChannelCount: [2],
-    processorOptions: { wasm, settings: engineSettings },
-  });
+  const node = engineNode(context, engine, engineSettings);
   node.connect(context.destination);
 
   if (input.length > 0) {
