@@ -3,11 +3,13 @@
 // screen-reader access, files it cannot decode, live input, and a console free of errors.
 // Run by scripts/test-web.sh (after scripts/build-web.sh and the native build).
 import assert from 'node:assert/strict';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { dirname, join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { firstDifference, launchChromium, openPage, readWav, renderNatively, startSite, writeWavFloat } from './support.mjs';
+import { firstDifference, launchChromium, openPage, readWav, renderNatively, siteDir, startSite, writeWavFloat, writeWavPcm16 } from './support.mjs';
+
+const siteDirParent = () => dirname(siteDir);
 
 const scratch = mkdtempSync(join(tmpdir(), 'pelorvane-web-'));
 let site;
@@ -108,6 +110,20 @@ describe('the page sounds as pelorvane-render --float', () => {
       });
     }
   }
+
+  test('a 16-bit file: its samples converted as the renderer converts them (browsers scale positive ones by 1/32767)', async () => {
+    const file = join(scratch, 'take-16bit.wav');
+    writeWavPcm16(file, shortTake(44100), 44100);
+    const values = SETTINGS[0].values;
+    const native = renderNatively(file, join(scratch, 'take-16bit-native.wav'), values);
+    const page = await openPage(browser, site.url);
+    await page.setInputFiles('#file-input', file);
+    await page.waitForFunction(() => document.querySelector('#source-file').checked);
+    await page.evaluate((s) => window.pelorvane.setParameters(s), values);
+    assertSameAudio((await downloadFrom(page)).channels, native.channels, '16-bit file');
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  });
 
   test("the page's parameter arithmetic is the engine's (which is the plug-in's)", async () => {
     const page = await openPage(browser, site.url);
@@ -355,5 +371,37 @@ describe('it keeps working', () => {
     await allowed.click('#play');
     assert.deepEqual(allowed.problems, []);
     await allowed.context().close();
+  });
+});
+
+describe('screenshots', () => {
+  test('the page, the pedal at twice the density, bypassed, a knob turning, keyboard focus (build-web/artefacts/)', async () => {
+    const dir = process.env.PELORVANE_WEB_ARTEFACTS || join(siteDirParent(), 'artefacts');
+    mkdirSync(dir, { recursive: true });
+    const page = await openPage(browser, site.url);
+    await page.screenshot({ path: join(dir, 'web.png'), fullPage: true });
+    await page.locator('#pedal').screenshot({ path: join(dir, 'web-pedal.png') });
+
+    const sharp = await openPage(browser, site.url, { deviceScaleFactor: 2 });
+    await sharp.locator('#pedal').screenshot({ path: join(dir, 'web-pedal-2x.png') });
+    await sharp.context().close();
+
+    const pedal = await page.locator('#pedal').boundingBox();
+    await page.mouse.click(pedal.x + 315, pedal.y + 531);
+    await page.locator('#pedal').screenshot({ path: join(dir, 'web-bypassed.png') });
+    await page.mouse.click(pedal.x + 315, pedal.y + 531);
+
+    const knob = await page.locator('#knob-lumens').boundingBox();
+    await page.mouse.move(knob.x + 45, knob.y + 45);
+    await page.mouse.down();
+    await page.mouse.move(knob.x + 45, knob.y + 5, { steps: 4 });
+    await page.locator('#pedal').screenshot({ path: join(dir, 'web-turning.png') });
+    await page.mouse.up();
+
+    await page.locator('body').click({ position: { x: 5, y: 5 } });
+    for (let k = 0; k < 4; ++k) await page.keyboard.press('Tab');
+    await page.locator('#pedal').screenshot({ path: join(dir, 'web-focus.png') });
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
   });
 });

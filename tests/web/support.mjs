@@ -113,3 +113,25 @@ export function firstDifference(a, b) {
   }
   return null;
 }
+
+/** A 16-bit PCM WAV file of the given channels (values clipped to the 16-bit range). */
+export function writeWavPcm16(path, channels, rate) {
+  const frames = channels[0].length;
+  const n = channels.length;
+  const b = Buffer.alloc(44 + frames * n * 2);
+  b.write('RIFF', 0, 'ascii');
+  b.writeUInt32LE(b.length - 8, 4);
+  b.write('WAVEfmt ', 8, 'ascii');
+  b.writeUInt32LE(16, 16);
+  b.writeUInt16LE(1, 20);
+  b.writeUInt16LE(n, 22);
+  b.writeUInt32LE(rate, 24);
+  b.writeUInt32LE(rate * n * 2, 28);
+  b.writeUInt16LE(n * 2, 32);
+  b.writeUInt16LE(16, 34);
+  b.write('data', 36, 'ascii');
+  b.writeUInt32LE(frames * n * 2, 40);
+  for (let i = 0, o = 44; i < frames; ++i)
+    for (let c = 0; c < n; ++c, o += 2) b.writeInt16LE(Math.max(-32768, Math.min(32767, Math.round(channels[c][i] * 32767))), o);
+  writeFileSync(path, b);
+}

@@ -2,12 +2,18 @@
 // its header tells it (so that a download renders it as pelorvane-render would), its left
 // channel taken as the plug-in takes it.
 
-import { declaredSampleRate } from './wav.js';
+import { declaredSampleRate, decodeWavLeft } from './wav.js';
 
 export class UndecodableFile extends Error {}
 
 export async function decodeFile(file, fallbackRate) {
   const bytes = await file.arrayBuffer();
+  // Plain WAV files are read here, converted exactly as the renderer converts them; everything
+  // else is the browser's to decode.
+  const wav = decodeWavLeft(bytes);
+  if (wav && wav.sampleRate >= 8000 && wav.sampleRate <= 384000) {
+    return { name: file.name, samples: wav.samples, sampleRate: wav.sampleRate, channels: wav.channels, resampled: false };
+  }
   const declared = declaredSampleRate(bytes);
   const rate = declared && declared >= 8000 && declared <= 384000 ? declared : fallbackRate;
   // decodeAudioData resamples to its context's rate; a context at the file's rate leaves it be.

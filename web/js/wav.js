@@ -74,3 +74,44 @@ export function declaredSampleRate(bytes) {
   }
   return null;
 }
+
+/** A plain WAV file's left channel, converted to float as the plug-in's renderer converts it
+    (integer samples scaled by a power of two: 16-bit by 1/32768, where browsers take 1/32767 for
+    positive values). Null for anything but PCM (8 to 32 bits) or IEEE float (32 or 64 bits) WAV,
+    which is left to the browser. */
+export function decodeWavLeft(bytes) {
+  const b = new Uint8Array(bytes);
+  const v = new DataView(bytes);
+  const tag = (at, s) => s.split('').every((c, i) => b[at + i] === c.charCodeAt(0));
+  if (b.length < 12 || !tag(0, 'RIFF') || !tag(8, 'WAVE')) return null;
+  let format = null;
+  let data = null;
+  for (let p = 12; p + 8 <= b.length;) {
+    const size = v.getUint32(p + 4, true);
+    if (tag(p, 'fmt ') && size >= 16 && p + 24 <= b.length) {
+      let code = v.getUint16(p + 8, true);
+      if (code === 0xfffe && size >= 40) code = v.getUint16(p + 32, true);
+      format = { code, channels: v.getUint16(p + 10, true), rate: v.getUint32(p + 12, true), block: v.getUint16(p + 20, true), bits: v.getUint16(p + 22, true) };
+    } else if (tag(p, 'data')) {
+      data = { start: p + 8, size: Math.min(size, b.length - p - 8) };
+      break;
+    }
+    p += 8 + size + (size & 1);
+  }
+  if (!format || !data || format.channels < 1) return null;
+  const { code, bits, block } = format;
+  const pcm = code === 1 && [8, 16, 24, 32].includes(bits);
+  const float = code === 3 && (bits === 32 || bits === 64);
+  if ((!pcm && !float) || block !== format.channels * (bits / 8)) return null;
+  const frames = Math.floor(data.size / block);
+  if (frames === 0) return null;
+  const left = new Float32Array(frames);
+  for (let i = 0, p = data.start; i < frames; ++i, p += block) {
+    if (float) left[i] = bits === 32 ? v.getFloat32(p, true) : Math.fround(v.getFloat64(p, true));
+    else if (bits === 8) left[i] = (b[p] - 128) / 128;
+    else if (bits === 16) left[i] = v.getInt16(p, true) / 32768;
+    else if (bits === 24) left[i] = ((b[p + 2] << 24) >> 8 | (b[p + 1] << 8) | b[p]) / 8388608;
+    else left[i] = Math.fround(v.getInt32(p, true) / 2147483648);
+  }
+  return { samples: left, sampleRate: format.rate, channels: format.channels };
+}
