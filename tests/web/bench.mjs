@@ -46,12 +46,12 @@ try {
   console.log(result.text);
   console.log('');
   process.stdout.write(native);
-  const sse2 = Number((native.match(/native SSE2\s+([\d.]+) ns per sample/) || [])[1]);
-  const avx2 = Number((native.match(/native AVX2\s+([\d.]+) ns per sample/) || [])[1]);
-  const wasm = result.r.workletNsPerSample;
+  const figure = (path, which) => Number((native.match(new RegExp(`native ${path}\\s+([\\d.]+) ns per sample.*best ([\\d.]+)`)) || [])[which]);
   console.log('');
-  if (sse2) console.log(`worklet / native SSE2: ${(wasm / sse2).toFixed(2)}x per sample`);
-  if (avx2) console.log(`worklet / native AVX2: ${(wasm / avx2).toFixed(2)}x per sample`);
+  for (const path of ['SSE2', 'AVX2']) {
+    if (!figure(path, 1)) continue;
+    console.log(`worklet / native ${path}: ${(result.r.workletNsPerSample / figure(path, 1)).toFixed(2)}x per sample (medians), ${(result.r.workletBestNsPerSample / figure(path, 2)).toFixed(2)}x (best runs)`);
+  }
 } finally {
   await browser.close();
   site.server.close();

@@ -73,7 +73,7 @@ describe('the page sounds as pelorvane-render --float', () => {
       assertSameAudio(downloaded.channels, native.channels, 'demo phrase (Download)');
 
       const rendered = await page.evaluate(async (s) => {
-        const demo = window.pelorvane.demoPhrase();
+        const demo = await window.pelorvane.demoPhrase();
         const { left, right } = await window.pelorvane.render(demo.samples, demo.sampleRate, s);
         const base64 = (a) => {
           const bytes = new Uint8Array(a.buffer, a.byteOffset, a.byteLength);
@@ -346,6 +346,24 @@ describe('it keeps working', () => {
     await page.click('#play');
     const downloaded = await downloadFrom(page);
     assert.ok(downloaded.channels[0].length > 192000);
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  });
+
+  test('a file dropped on the page is opened', async () => {
+    const file = join(scratch, 'dropped.wav');
+    writeWavFloat(file, shortTake(48000), 48000);
+    const page = await openPage(browser, site.url);
+    const bytes = readFileSync(file).toString('base64');
+    await page.evaluate((data) => {
+      const raw = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([raw], 'dropped.wav', { type: 'audio/wav' }));
+      document.querySelector('#pedal').dispatchEvent(new DragEvent('dragover', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+      document.querySelector('#pedal').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+    }, bytes);
+    await page.waitForFunction(() => document.querySelector('#source-file').checked);
+    assert.match(await page.locator('#file-name').textContent(), /dropped\.wav \(1\.5 s, 48000 Hz, left channel\)/);
     assert.deepEqual(page.problems, []);
     await page.context().close();
   });

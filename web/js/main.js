@@ -29,7 +29,7 @@ const ui = {
 let engine = null;
 let pedal = null;
 let live = null;
-let demo = null;
+let demoPhrase = null;
 let file = null;
 let playing = false;
 let busy = false;
@@ -60,8 +60,16 @@ function refresh() {
   ui.liveWarning.hidden = source !== 'live';
 }
 
-function sourceSamples(source) {
-  return source === 'file' ? file : { name: 'demo phrase', samples: demo.samples, sampleRate: demo.sampleRate };
+/** The demo phrase (a promise), computed by the engine off the main thread as the page loads. */
+function demo() {
+  if (!demoPhrase) demoPhrase = engine.demoPhraseInWorker().catch(() => engine.demoPhrase());
+  return demoPhrase;
+}
+
+async function sourceSamples(source) {
+  if (source === 'file') return file;
+  const { samples, sampleRate } = await demo();
+  return { name: 'demo phrase', samples, sampleRate };
 }
 
 async function play() {
@@ -81,7 +89,7 @@ async function play() {
     }
     say('Listening to your live input through the pedal. Use headphones: through speakers the reverb feeds back.');
   } else {
-    const { samples, sampleRate, name } = sourceSamples(source);
+    const { samples, sampleRate, name } = await sourceSamples(source);
     await live.play(samples, sampleRate, ui.loop.checked);
     say(`Playing the ${source === 'file' ? `file “${name}”` : 'demo phrase'}${ui.loop.checked ? ' in a loop' : ''}.`);
   }
@@ -102,7 +110,7 @@ async function download() {
   busy = true;
   refresh();
   complain('');
-  const { samples, sampleRate, name } = sourceSamples(source);
+  const { samples, sampleRate, name } = await sourceSamples(source);
   say(`Rendering the ${source === 'file' ? `file “${name}”` : 'demo phrase'} with its tail…`);
   try {
     const started = performance.now();
@@ -198,9 +206,11 @@ const api = {
   getParameters() {
     return { ...pedal.settings() };
   },
-  /** The renderer's demo phrase: { samples, sampleRate }. */
-  demoPhrase() {
-    return { samples: demo.samples.slice(), sampleRate: demo.sampleRate };
+  /** The renderer's demo phrase: a promise of { samples, sampleRate }. */
+  async demoPhrase() {
+    await api.ready;
+    const { samples, sampleRate } = await demo();
+    return { samples: samples.slice(), sampleRate };
   },
   /** The engine's own parameter arithmetic (C++, checked against the plug-in's framework). */
   engineSettle(value, max, step) {
@@ -210,13 +220,17 @@ const api = {
 
 api.ready = (async () => {
   try {
+    const loading = loadEngine(new URL('../pelorvane.wasm', import.meta.url).href).then((loaded) => {
+      engine = loaded;
+      demo();
+      return loaded;
+    });
     const [loaded, built] = await Promise.all([
-      loadEngine(new URL('../pelorvane.wasm', import.meta.url).href),
+      loading,
       Pedal.create(ui.pedal, 'images/', (settings) => live?.setSettings(settings)),
     ]);
     engine = loaded;
     pedal = built;
-    demo = engine.demoPhrase();
     live = new LivePedal(engine, pedal.settings());
     live.onFirstSound = () => {
       timings.firstSound = performance.now();

@@ -15,6 +15,21 @@ export async function loadEngine(url) {
     bytes,
     module,
     exports: e,
+    /** The renderer's demo phrase, computed in a worker: a promise of { samples, sampleRate }. */
+    demoPhraseInWorker() {
+      return new Promise((resolve, reject) => {
+        const worker = new Worker(new URL('./demo-worker.js', import.meta.url));
+        worker.onmessage = (event) => {
+          worker.terminate();
+          resolve(event.data);
+        };
+        worker.onerror = (event) => {
+          worker.terminate();
+          reject(new Error(event.message || 'the demo phrase could not be computed'));
+        };
+        worker.postMessage({ module });
+      });
+    },
     /** The renderer's demo phrase: its samples and sample rate. */
     demoPhrase() {
       const length = e.pelorvane_demo_length();
