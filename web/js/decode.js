@@ -10,7 +10,12 @@ export async function decodeFile(file, fallbackRate) {
   const bytes = await file.arrayBuffer();
   // Plain WAV files are read here, converted exactly as the renderer converts them; everything
   // else is the browser's to decode.
-  const wav = decodeWavLeft(bytes);
+  let wav = null;
+  try {
+    wav = decodeWavLeft(bytes);
+  } catch {
+    wav = null; // not a WAV file this can read: the browser may still
+  }
   if (wav && wav.sampleRate >= 8000 && wav.sampleRate <= 384000) {
     return { name: file.name, samples: wav.samples, sampleRate: wav.sampleRate, channels: wav.channels, resampled: false };
   }

@@ -162,7 +162,10 @@ function wireControls() {
       }
     });
   }
-  ui.fileInput.addEventListener('change', () => openFile(ui.fileInput.files[0]));
+  ui.fileInput.addEventListener('change', async () => {
+    await openFile(ui.fileInput.files[0]);
+    ui.fileInput.value = ''; // the same file chosen again is opened again
+  });
   live.onEnded = () => {
     if (playing && !ui.sourceLive.checked) {
       playing = false;

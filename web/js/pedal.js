@@ -198,7 +198,8 @@ export class Pedal {
 
     for (const knob of this.knobs) knob.show();
     this.showBypass();
-    window.matchMedia?.(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener?.('change', () => this.knobs.forEach((k) => k.draw()));
+    // Zooming changes the device pixels per CSS pixel: the frames are drawn again to stay sharp.
+    window.addEventListener('resize', () => this.knobs.forEach((k) => k.draw()));
   }
 
   buildFootswitch(root) {
