@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs. Does nothing when all of them are present.
-# Usage: scripts/install-deps.sh [--product]
+# Usage: scripts/install-deps.sh [--product | --web]
 #   --product  only what building the plug-in and the renderer needs (the main job);
-#              by default also the tests', the benchmarks' and the Windows cross-build's
+#              by default also the tests', the benchmarks', the Windows cross-build's and the
+#              web page's
+#   --web      only what the web page needs (scripts/web.sh): Emscripten, the engine's headers,
+#              a C++ compiler, Node.js and npm, and chromium for its tests
 set -euo pipefail
 
 product=(
@@ -25,15 +28,26 @@ checks=(
   jalv jackd2 libjack-jackd2-dev lilv-utils
 )
 
+# The web page: the engine in WebAssembly (Debian's Emscripten), and its browser tests in
+# Debian's chromium. Node.js and npm come separately below.
+web=(build-essential faust-common emscripten chromium)
+
 packages=("${product[@]}")
 case "${1:-}" in
   --product) ;;
-  "") packages+=("${checks[@]}") ;;
+  --web) packages=("${web[@]}") ;;
+  "") packages+=("${checks[@]}" "${web[@]}") ;;
   *)
-    echo "usage: $0 [--product]" >&2
+    echo "usage: $0 [--product | --web]" >&2
     exit 2
     ;;
 esac
+
+# Node.js with npm, from Debian unless some Node.js is installed already (a Node.js of another
+# origin carries its own npm, and Debian's npm package would conflict with it).
+if [ "${1:-}" != "--product" ] && ! { command -v node && command -v npm; } >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -34,6 +34,9 @@ bash "$root/scripts/build-windows.sh" "$root/build-win"
 cd "$build"
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$(nproc)"
 
+# The web page in Debian's headless chromium, its audio against the renderer just built.
+bash "$root/scripts/test-web.sh" "$build"
+
 # The Windows module, checked under Wine against the Linux one.
 cd "$root/build-win"
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$(nproc)"

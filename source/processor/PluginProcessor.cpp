@@ -13,10 +13,6 @@
 #include <iostream>
 #include <limits>
 
-#if JUCE_INTEL
-#include <xmmintrin.h>
-#endif
-
 namespace
 {
 constexpr auto bypassName = "Bypass";
@@ -37,95 +33,6 @@ std::unique_ptr<juce::AudioParameterFloat> makeKnobParameter (const char* id, fl
                                                         defaultValue,
                                                         juce::AudioParameterFloatAttributes().withLabel (label));
 }
-
-bool isFiniteSample (float sample)
-{
-    std::uint32_t bits;
-    std::memcpy (&bits, &sample, sizeof (bits));
-    return (bits & 0x7f800000u) != 0x7f800000u;
-}
-
-std::uint32_t nonFiniteBit (const float* sample)
-{
-    std::uint32_t bits;
-    std::memcpy (&bits, sample, sizeof (bits));
-    return (bits & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
-}
-
-// Branch-free over the block, so the checks cost little next to the network.
-bool allFinite (const float* samples, int count)
-{
-    std::uint32_t nonFinite = 0;
-
-    for (int i = 0; i < count; ++i)
-        nonFinite |= nonFiniteBit (samples + i);
-
-    return nonFinite == 0;
-}
-
-bool allFinite (const float* left, const float* right, int count)
-{
-    std::uint32_t nonFinite = 0;
-
-    for (int i = 0; i < count; ++i)
-        nonFinite |= nonFiniteBit (left + i) | nonFiniteBit (right + i);
-
-    return nonFinite == 0;
-}
-
-/** Copies source over destination, and tells whether every sample was finite. */
-bool copyAllFinite (const float* source, float* destination, int count)
-{
-    std::uint32_t nonFinite = 0;
-
-    for (int i = 0; i < count; ++i)
-    {
-        nonFinite |= nonFiniteBit (source + i);
-        destination[i] = source[i];
-    }
-
-    return nonFinite == 0;
-}
-
-void silenceNonFinite (float* samples, int count)
-{
-    for (int i = 0; i < count; ++i)
-        if (! isFiniteSample (samples[i]))
-            samples[i] = 0.0f;
-}
-
-#if JUCE_INTEL
-/** Flush-to-zero and denormals-are-zero for its lifetime, with the register as it was
-    afterwards, as juce::ScopedNoDenormals; but the register is only written where that
-    changes it. Each write stalls the processor about as long as a small block's other set-up
-    takes, and hosts whose audio threads run in this mode already (many do) need none: there
-    the register is only read again at the end, in case the block raised an exception flag.
-*/
-class FlushDenormalsInScope
-{
-public:
-    FlushDenormalsInScope()
-    {
-        if (! wasOn)
-            _mm_setcsr (previous | flushBits);
-    }
-
-    ~FlushDenormalsInScope()
-    {
-        if (! wasOn || _mm_getcsr() != previous)
-            _mm_setcsr (previous);
-    }
-
-private:
-    static constexpr unsigned int flushBits = 0x8040; // FTZ and DAZ
-    const unsigned int previous = _mm_getcsr();
-    const bool wasOn = (previous & flushBits) == flushBits;
-
-    JUCE_DECLARE_NON_COPYABLE (FlushDenormalsInScope)
-};
-#else
-using FlushDenormalsInScope = juce::ScopedNoDenormals;
-#endif
 } // namespace
 
 PelorvaneAudioProcessor::PelorvaneAudioProcessor()
@@ -202,134 +109,52 @@ bool PelorvaneAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts
 
 void PelorvaneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    const FlushDenormalsInScope noDenormals;
+    // A buffer the framework marked as cleared holds silence on both channels already, and
+    // keeps its mark where the block leaves it untouched (bypassed).
+    const bool silent = buffer.hasBeenCleared();
+    const auto settings = readSettings();
 
-    if (! takeLeftInput (buffer))
+    if (silent && settings.bypass)
         return;
 
-    if (targets.bypass->getValue() >= 0.5f)
-        return;
-
-    writeZones();
-
-    const auto numSamples = buffer.getNumSamples();
-
-    if (buffer.getNumChannels() > 1)
-        runNetwork (buffer.getWritePointer (0), buffer.getWritePointer (1), numSamples);
-    else
-        runNetworkOnMono (buffer.getWritePointer (0), numSamples);
+    blockJob.process (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), buffer.getNumSamples(), settings, silent);
 }
 
 void PelorvaneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    takeLeftInput (buffer);
+    if (buffer.hasBeenCleared())
+        return;
+
+    blockJob.processBypassed (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), buffer.getNumSamples());
 }
 
-bool PelorvaneAudioProcessor::takeLeftInput (juce::AudioBuffer<float>& buffer)
+BlockJob::Settings PelorvaneAudioProcessor::readSettings() const
 {
-    // A host may hand over fewer channels than the two buses have (a bus switched off, a
-    // device with one output): no channel means nothing to do, one is input and left output.
-    const auto numChannels = buffer.getNumChannels();
+    // Each parameter read once; the knobs only when the network is to run.
+    BlockJob::Settings settings;
+    settings.bypass = targets.bypass->getValue() >= 0.5f;
 
-    if (numChannels == 0)
-        return false;
-
-    const auto numSamples = buffer.getNumSamples();
-
-    // A buffer the framework marked as cleared holds silence on both channels already.
-    if (numSamples > 0 && ! buffer.hasBeenCleared())
+    if (! settings.bypass)
     {
-        // The left input over the right, and NaN or infinity taken as silence: it is no
-        // signal, and it would stay in the feedback network until the next prepare and reach
-        // the host on the dry path. One pass does both, as the blocks a live host sends are
-        // short enough for every pass to count.
-        auto* left = buffer.getWritePointer (0);
-        auto* right = numChannels > 1 ? buffer.getWritePointer (1) : nullptr;
-        const bool finite = right != nullptr ? copyAllFinite (left, right, numSamples) : allFinite (left, numSamples);
-
-        if (! finite)
-        {
-            silenceNonFinite (left, numSamples);
-
-            if (right != nullptr)
-                silenceNonFinite (right, numSamples);
-        }
+        settings.space = targets.space->load();
+        settings.lumens = targets.lumens->load();
+        settings.tone = targets.tone->load();
+        settings.mix = targets.mix->load();
     }
 
-    return true;
-}
-
-void PelorvaneAudioProcessor::runNetworkOnMono (float* channel, int numSamples)
-{
-    // The network's right output has nowhere to go; it is worked out in a scratch block of
-    // fixed size, so a mono block runs in pieces. The network gives the same samples whatever
-    // the pieces' lengths.
-    auto* right = monoScratch.data();
-    int done = 0;
-
-    do
-    {
-        const auto length = juce::jmin (numSamples - done, static_cast<int> (monoScratch.size()));
-        std::copy (channel + done, channel + done + length, right);
-        runNetwork (channel + done, right, length);
-        done += length;
-    } while (done < numSamples);
-}
-
-void PelorvaneAudioProcessor::runNetwork (float* left, float* right, int numSamples)
-{
-    // The network reads both inputs of a frame before writing its outputs, so it runs in place.
-    float* channels[] = { left, right };
-    reverbDsp.compute (numSamples, channels, channels);
-
-    keepNetworkFinite (left, right, numSamples);
-}
-
-void PelorvaneAudioProcessor::writeZones()
-{
-    // Each parameter read once, in this order, and written to its zone as setParamValue would
-    // write it by label.
-    *targets.spaceZone = targets.space->load();
-    *targets.lumensZone = targets.lumens->load();
-    *targets.toneZone = targets.tone->load();
-    *targets.mixZone = targets.mix->load() * 0.01f;
+    return settings;
 }
 
 PelorvaneAudioProcessor::AudioPathTargets PelorvaneAudioProcessor::resolveAudioPathTargets()
 {
+    // The map's own complaint for a label it lacks, once instead of on every block.
+    blockJob.bindZones (zoneMap, [] (const char* label) { std::fprintf (stderr, "ERROR : setParamValue '%s' not found\n", label); });
+
     return { parameters.getParameter (bypassName),
              parameters.getRawParameterValue (spaceName),
              parameters.getRawParameterValue (lumensName),
              parameters.getRawParameterValue (toneName),
-             parameters.getRawParameterValue (mixName),
-             resolveZone ("space"),
-             resolveZone ("lumens"),
-             resolveZone ("tone"),
-             resolveZone ("mix") };
-}
-
-FAUSTFLOAT* PelorvaneAudioProcessor::resolveZone (const std::string& label)
-{
-    // The zone setParamValue finds for the text: full paths first, then short names, then labels.
-    for (auto* map : { &zoneMap.getFullpathMap(), &zoneMap.getShortnameMap(), &zoneMap.getLabelMap() })
-        if (const auto found = map->find (label); found != map->end())
-            return found->second;
-
-    // The map's own complaint, once instead of on every block.
-    std::fprintf (stderr, "ERROR : setParamValue '%s' not found\n", label.c_str());
-    return &unmappedZone;
-}
-
-void PelorvaneAudioProcessor::keepNetworkFinite (float* left, float* right, int numSamples)
-{
-    if (allFinite (left, right, numSamples))
-        return;
-
-    // The feedback network overflowed (only absurdly loud input at full Space gets here):
-    // restart it from silence rather than let the host receive infinities for ever.
-    reverbDsp.instanceClear();
-    silenceNonFinite (left, numSamples);
-    silenceNonFinite (right, numSamples);
+             parameters.getRawParameterValue (mixName) };
 }
 
 double PelorvaneAudioProcessor::getTailLengthSeconds() const

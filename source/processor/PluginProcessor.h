@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dsp/mydsp.h"
+#include "processor/BlockJob.h"
 #include "processor/StateSerializer.h"
 
 /** The effect as hosts see it: five parameters, the left input run through the
@@ -62,10 +63,9 @@ public:
 private:
     StateSerializer stateSerializer;
 
-    /** What processBlock reads and writes, resolved once at construction: the parameters'
-        values (one atomic float each, inside the parameter objects) and the zones the map
-        reaches under the four labels. The map and the container are not changed afterwards,
-        so each pointer stays what the look-up by ID or by label would give.
+    /** What processBlock reads, resolved once at construction: the parameters' values (one
+        atomic float each, inside the parameter objects). The container is not changed
+        afterwards, so each pointer stays what the look-up by ID would give.
     */
     struct AudioPathTargets
     {
@@ -74,29 +74,17 @@ private:
         std::atomic<float>* lumens;
         std::atomic<float>* tone;
         std::atomic<float>* mix;
-        FAUSTFLOAT* spaceZone;
-        FAUSTFLOAT* lumensZone;
-        FAUSTFLOAT* toneZone;
-        FAUSTFLOAT* mixZone;
     };
 
+    /** Also binds the block job to the zones the map reaches under the four labels. */
     AudioPathTargets resolveAudioPathTargets();
-    FAUSTFLOAT* resolveZone (const std::string& label);
 
-    // Where a label the map does not hold would be written: nowhere that is read.
-    FAUSTFLOAT unmappedZone = 0;
+    /** The block itself, as the web page's engine runs it too (BlockJob.h). */
+    BlockJob blockJob { reverbDsp };
     AudioPathTargets targets {};
 
-    void writeZones();
-    void runNetwork (float* left, float* right, int numSamples);
-    /** Silences a non-finite input and copies the left input over the right; false when the
-        block has no channel at all. */
-    bool takeLeftInput (juce::AudioBuffer<float>& buffer);
-    void runNetworkOnMono (float* channel, int numSamples);
-    void keepNetworkFinite (float* left, float* right, int numSamples);
-
-    // The right half of the network's output when the host gives one channel only.
-    std::array<float, 256> monoScratch {};
+    /** The job's view of the parameters, each read once. */
+    BlockJob::Settings readSettings() const;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PelorvaneAudioProcessor)
 };

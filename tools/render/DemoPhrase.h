@@ -14,8 +14,6 @@ public:
     static constexpr double sampleRate = 48000.0;
     static constexpr double lengthSeconds = 4.0;
 
+    /** The phrase, made by DemoPhraseSamples. */
     static juce::AudioBuffer<float> synthesize();
-
-private:
-    static void addPluck (juce::AudioBuffer<float>& buffer, double startSeconds, double frequency, float level);
 };
