@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dsp/mydsp.h"
+#include "editor/EditorPictures.h"
 #include "processor/StateSerializer.h"
 
 /** The effect as hosts see it: five parameters, the left input run through the
@@ -61,6 +62,9 @@ public:
 
 private:
     StateSerializer stateSerializer;
+
+    // The window's pictures, once a window has decoded them, stay while the instance lives.
+    EditorPictures::Keeper editorPictures;
 
     /** What processBlock reads and writes, resolved once at construction: the parameters'
         values (one atomic float each, inside the parameter objects) and the zones the map
