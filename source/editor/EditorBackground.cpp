@@ -9,39 +9,46 @@ void EditorBackground::prepareFor (float scale)
 
 void EditorBackground::draw (juce::Graphics& g, juce::Rectangle<int> area)
 {
+    if (area.isEmpty())
+        return;
+
     const auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
-    const auto picture = EditorPictures::get (EditorPictures::backgroundFor (EditorPictures::resolutionFor (scale)));
+    const auto resolution = EditorPictures::resolutionFor (scale);
 
-    if (! picture.isValid() || area.isEmpty())
-        return;
-
-    // Device pixels per window pixel that the picture was made for.
-    const auto pictureScale = (float) picture.getWidth() / (float) area.getWidth();
-    const auto fitsExactly = std::abs (pictureScale - scale) < 1.0e-3f
-                             && picture.getHeight() == juce::roundToInt ((float) area.getHeight() * pictureScale);
-
-    if (fitsExactly)
+    // At 100 % and 200 %, the picture made for that scale, pixel for pixel.
+    if (std::abs (scale - (float) resolution) < 1.0e-3f)
     {
-        g.drawImage (picture, area.toFloat());
-        return;
+        const auto picture = EditorPictures::get (EditorPictures::backgroundFor (resolution));
+
+        if (! picture.isValid() || picture.getBounds() == (area.withZeroOrigin() * resolution))
+        {
+            g.drawImage (picture, area.toFloat());
+            return;
+        }
     }
 
     if (scaledCopyScale != scale || scaledCopyArea != area || ! scaledCopy.isValid())
     {
-        scaledCopy = copyAtScale (picture, area, scale);
+        scaledCopy = copyAtScale (area, scale);
         scaledCopyScale = scale;
         scaledCopyArea = area;
     }
 
-    g.drawImage (scaledCopy, area.toFloat());
+    // One device pixel per pixel of the copy, so that it is put on screen as it is.
+    g.drawImageTransformed (scaledCopy, juce::AffineTransform::scale (1.0f / scale).translated (area.getPosition().toFloat()));
 }
 
-juce::Image EditorBackground::copyAtScale (const juce::Image& picture, juce::Rectangle<int> area, float scale)
+juce::Image EditorBackground::copyAtScale (juce::Rectangle<int> area, float scale)
 {
-    const auto width = juce::jmax (1, juce::roundToInt ((float) area.getWidth() * scale));
-    const auto height = juce::jmax (1, juce::roundToInt ((float) area.getHeight() * scale));
-    juce::Image copy (juce::Image::RGB, width, height, false);
+    const auto original = EditorPictures::fullSizeBackground();
+
+    if (! original.isValid())
+        return {};
+
+    // Drawn as the window draws the full-size picture at this scale; the picture itself is not kept.
+    juce::Image copy (juce::Image::RGB, juce::roundToInt ((float) area.getWidth() * scale), juce::roundToInt ((float) area.getHeight() * scale), false);
     juce::Graphics g (copy);
-    g.drawImageWithin (picture, 0, 0, width, height, juce::RectanglePlacement::stretchToFit);
+    g.addTransform (juce::AffineTransform::scale (scale));
+    g.drawImageWithin (original, 0, 0, area.getWidth(), area.getHeight(), juce::RectanglePlacement::stretchToFit);
     return copy;
 }

@@ -7,8 +7,8 @@
 /** Draws the window's background at whatever scale the window is shown.
 
     At 100 % and 200 % it puts the picture derived for that scale on screen pixel for pixel; at
-    any other scale it makes a copy of the sharper picture at that scale once and draws that, so
-    that no paint rescales the background.
+    any other scale (or size) it draws the full-size picture once into a copy at that scale and
+    from then on draws the copy, so that no paint rescales the background.
 */
 class EditorBackground
 {
@@ -19,7 +19,7 @@ public:
     void draw (juce::Graphics& g, juce::Rectangle<int> area);
 
 private:
-    juce::Image copyAtScale (const juce::Image& picture, juce::Rectangle<int> area, float scale);
+    static juce::Image copyAtScale (juce::Rectangle<int> area, float scale);
 
     juce::Image scaledCopy;
     float scaledCopyScale = 0.0f;

@@ -346,6 +346,11 @@ juce::Image EditorPictures::get (Picture picture)
     return PictureStore::instance().get (picture);
 }
 
+juce::Image EditorPictures::fullSizeBackground()
+{
+    return decodePng (BinaryData::Background_png, size_t (BinaryData::Background_pngSize));
+}
+
 juce::Image EditorPictures::knobFrame (int frameIndex, int resolution)
 {
     return PictureStore::instance().knobFrame (frameIndex, resolution);

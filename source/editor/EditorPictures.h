@@ -54,6 +54,10 @@ public:
     /** A picture, decoded now if that has not happened yet; null if it does not decode. */
     static juce::Image get (Picture picture);
 
+    /** The full-size background, decoded anew on every call and kept by nobody here: only for
+        drawing a copy at a scale that has no picture of its own. */
+    static juce::Image fullSizeBackground();
+
     /** One frame of the knob pointer (0 to numFrames - 1) at a resolution: a quarter of the
         strip's frame size at 1, half of it at 2. Null if it does not decode. */
     static juce::Image knobFrame (int frameIndex, int resolution);

@@ -517,6 +517,32 @@ TEST_F (EditorTest, IsSharpAtTwiceTheScale)
     EXPECT_LT (meanDifference (shown, sharp, spacePointer), 0.5);
 }
 
+TEST_F (EditorTest, AtOtherScalesLooksAsDrawnFromTheFullSizePictures)
+{
+    // 150 %, a common display setting, as a window at that scale paints: the background from a
+    // copy made at that scale once.
+    const auto paintedAt150 = [this] {
+        juce::Image image (juce::Image::ARGB, 945, 1202, true);
+        juce::Graphics g (image);
+        g.addTransform (juce::AffineTransform::scale (1.5f));
+        editor->paintEntireComponent (g, true);
+        return image;
+    };
+
+    juce::Image expected (juce::Image::ARGB, 945, 1202, true);
+    {
+        juce::Graphics g (expected);
+        g.addTransform (juce::AffineTransform::scale (1.5f));
+        g.drawImageWithin (decode (BinaryData::Background_png, BinaryData::Background_pngSize), 0, 0, 630, 801, juce::RectanglePlacement::stretchToFit);
+    }
+
+    // The background alone, away from every control, and the same on a second paint.
+    const auto shown = paintedAt150();
+    const juce::Rectangle<int> lettering (255, 578, 435, 80);
+    EXPECT_LT (meanDifference (shown, expected, lettering), 0.5);
+    EXPECT_LT (meanDifference (paintedAt150(), shown, shown.getBounds()), 0.01);
+}
+
 TEST_F (EditorTest, WindowOpenedWhileItsBackgroundIsStillBeingDecodedDrawsComplete)
 {
     // A new instance in a process that has no pictures decoded.
