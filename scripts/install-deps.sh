@@ -21,7 +21,7 @@ product=(
 
 checks=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth x11-utils imagemagick librsvg2-bin
+  xvfb xauth x11-utils libxdamage-dev imagemagick librsvg2-bin
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev wine64 wine zip unzip
   nsis xdotool

@@ -1,16 +1,14 @@
 #include "editor/OmbrixSliderLookAndFeel.h"
 
-#include <BinaryData.h>
-
 #include <cmath>
 
 OmbrixSliderLookAndFeel::OmbrixSliderLookAndFeel()
-    : OmbrixSliderLookAndFeel (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize)
+    : drawsOwnStrip (false)
 {
 }
 
 OmbrixSliderLookAndFeel::OmbrixSliderLookAndFeel (const void* stripData, int stripDataSize)
-    : knobStrip (juce::ImageCache::getFromMemory (stripData, stripDataSize))
+    : knobStrip (juce::ImageCache::getFromMemory (stripData, stripDataSize)), drawsOwnStrip (true)
 {
 }
 
@@ -23,6 +21,12 @@ int OmbrixSliderLookAndFeel::frameIndexFor (double value, double minimum, double
 
 void OmbrixSliderLookAndFeel::drawRotarySlider (juce::Graphics& g, int, int, int width, int height, float, float, float, juce::Slider& slider)
 {
+    if (! drawsOwnStrip)
+    {
+        drawDerivedFrame (g, frameIndexFor (slider.getValue(), slider.getMinimum(), slider.getMaximum()), width, height);
+        return;
+    }
+
     if (! knobStrip.isValid())
     {
         drawMissingStripNotice (g, width, height);
@@ -48,6 +52,22 @@ void OmbrixSliderLookAndFeel::drawFrame (juce::Graphics& g, int frameIndex) cons
                  frameIndex * frameHeight,
                  frameWidth,
                  frameHeight);
+}
+
+void OmbrixSliderLookAndFeel::drawDerivedFrame (juce::Graphics& g, int frameIndex, int width, int height)
+{
+    // The frame made for the display's scale, so that it lands on the screen pixel for pixel.
+    const auto resolution = EditorPictures::resolutionFor (g.getInternalContext().getPhysicalPixelScaleFactor());
+    const auto frame = EditorPictures::knobFrame (frameIndex, resolution);
+
+    if (! frame.isValid())
+    {
+        drawMissingStripNotice (g, width, height);
+        return;
+    }
+
+    // A quarter of the strip's frame size, at the knob's top-left corner, as drawFrame draws it.
+    g.drawImage (frame, 0, 0, frame.getWidth() / resolution, frame.getHeight() / resolution, 0, 0, frame.getWidth(), frame.getHeight());
 }
 
 void OmbrixSliderLookAndFeel::drawMissingStripNotice (juce::Graphics& g, int width, int height)

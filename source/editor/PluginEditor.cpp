@@ -3,8 +3,6 @@
 #include "processor/PluginConstants.h"
 #include "processor/PluginProcessor.h"
 
-#include <BinaryData.h>
-
 #include <utility>
 
 namespace
@@ -16,9 +14,16 @@ constexpr int valueBoxHeight = 15;
 // The footswitch takes clicks only on its opaque body, not on its surround or shadow.
 constexpr float footswitchHitThreshold = 0.9f;
 
-juce::Image loadImage (const char* data, int size)
+juce::Image loadImage (EditorPictures::Picture picture)
 {
-    return juce::ImageCache::getFromMemory (data, size);
+    return EditorPictures::get (picture);
+}
+
+/** The display's scale, as far as it is known before the window is shown. */
+float displayScale()
+{
+    const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
+    return (display != nullptr ? (float) display->scale : 1.0f) * juce::Desktop::getInstance().getGlobalScaleFactor();
 }
 
 void setValueBox (juce::Slider& knob, juce::Slider::TextEntryBoxPosition position)
@@ -36,6 +41,9 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     if (juce::MessageManager::existsAndIsCurrentThread())
         lastSeenMessageThread.store (juce::Thread::getCurrentThreadId());
 
+    // Decoded meanwhile on a thread of its own; the first paint waits for it if need be.
+    background.prepareFor (displayScale());
+
     audioProcessor.parameters.addParameterListener (bypassId, this);
 
     for (auto* knob : knobs)
@@ -48,12 +56,10 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     setUpLamp();
     showCurrentBypass();
 
-    shareButtonImage = loadImage (BinaryData::button1_png, BinaryData::button1_pngSize);
+    shareButtonImage = loadImage (EditorPictures::Picture::shareButton);
     setUpLinkButton (shareButton, shareButtonImage, shareUrl);
-    boardButtonImage = loadImage (BinaryData::button2_png, BinaryData::button2_pngSize);
+    boardButtonImage = loadImage (EditorPictures::Picture::boardButton);
     setUpLinkButton (boardButton, boardButtonImage, boardUrl);
-
-    backgroundImage = loadImage (BinaryData::Background_png, BinaryData::Background_pngSize);
 
     addAndMakeVisible (footswitch);
     addAndMakeVisible (bypassLamp);
@@ -102,8 +108,8 @@ void PelorvaneAudioProcessorEditor::attachKnobs()
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
 {
-    switchUpImage = loadImage (BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize);
-    switchDownImage = loadImage (BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize);
+    switchUpImage = loadImage (EditorPictures::Picture::switchUp);
+    switchDownImage = loadImage (EditorPictures::Picture::switchDown);
     setButtonImages (footswitch, switchUpImage, switchDownImage, footswitchHitThreshold);
 
     footswitch.setToggleable (true);
@@ -128,8 +134,8 @@ void PelorvaneAudioProcessorEditor::switchBypassFromFootswitch()
 
 void PelorvaneAudioProcessorEditor::setUpLamp()
 {
-    lampOnImage = loadImage (BinaryData::LED_on_png, BinaryData::LED_on_pngSize);
-    lampOffImage = loadImage (BinaryData::LED_off_png, BinaryData::LED_off_pngSize);
+    lampOnImage = loadImage (EditorPictures::Picture::lampOn);
+    lampOffImage = loadImage (EditorPictures::Picture::lampOff);
     setButtonImages (bypassLamp, lampOffImage, lampOnImage, 0.0f);
 }
 
@@ -176,7 +182,13 @@ void PelorvaneAudioProcessorEditor::timerCallback()
 
 void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
 {
-    g.drawImageWithin (backgroundImage, 0, 0, getWidth(), getHeight(), juce::RectanglePlacement::stretchToFit);
+    background.draw (g, getLocalBounds());
+}
+
+void PelorvaneAudioProcessorEditor::setScaleFactor (float newScale)
+{
+    AudioProcessorEditor::setScaleFactor (newScale);
+    background.prepareFor (newScale * displayScale());
 }
 
 void PelorvaneAudioProcessorEditor::paintOverChildren (juce::Graphics& g)

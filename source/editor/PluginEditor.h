@@ -5,6 +5,8 @@
 
 #include "editor/KeyboardAccess.h"
 #include "editor/KnobAttachment.h"
+#include "editor/EditorBackground.h"
+#include "editor/EditorPictures.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
 #include "editor/RepaintFallback.h"
@@ -31,6 +33,9 @@ public:
     void paint (juce::Graphics& g) override;
     void paintOverChildren (juce::Graphics& g) override;
     void resized() override;
+
+    /** Also starts decoding, meanwhile, the background for the new scale. */
+    void setScaleFactor (float newScale) override;
 
     /** May be called on any thread; the lamp and the footswitch are only ever touched on the
         message thread. On any other thread (the host's audio thread, when it automates
@@ -71,7 +76,9 @@ private:
     OmbrixSlider mixKnob;
     const std::array<OmbrixSlider*, 4> knobs { &spaceKnob, &lumensKnob, &toneKnob, &mixKnob };
 
-    juce::Image backgroundImage;
+    // Keeps the decoded pictures, and the background drawn at the window's scale.
+    EditorPictures::Keeper pictureKeeper;
+    EditorBackground background;
     juce::Image switchUpImage;
     juce::Image switchDownImage;
     juce::Image lampOnImage;

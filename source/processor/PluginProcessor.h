@@ -10,6 +10,7 @@
 
 #include "dsp/mydsp.h"
 #include "processor/BlockJob.h"
+#include "editor/EditorPictures.h"
 #include "processor/StateSerializer.h"
 
 /** The effect as hosts see it: five parameters, the left input run through the
@@ -62,6 +63,9 @@ public:
 
 private:
     StateSerializer stateSerializer;
+
+    // The window's pictures, once a window has decoded them, stay while the instance lives.
+    EditorPictures::Keeper editorPictures;
 
     /** What processBlock reads, resolved once at construction: the parameters' values (one
         atomic float each, inside the parameter objects). The container is not changed

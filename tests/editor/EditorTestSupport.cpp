@@ -164,6 +164,24 @@ double meanDifference (const juce::Image& a, const juce::Image& b, juce::Rectang
     return total / (4.0 * area.getWidth() * area.getHeight());
 }
 
+int largestDifference (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area)
+{
+    int largest = 0;
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+    {
+        for (int x = area.getX(); x < area.getRight(); ++x)
+        {
+            const auto p = a.getPixelAt (x, y);
+            const auto q = b.getPixelAt (x, y);
+            largest = juce::jmax (largest, juce::jmax (std::abs (p.getRed() - q.getRed()), std::abs (p.getGreen() - q.getGreen()),
+                                                       std::abs (p.getBlue() - q.getBlue()), std::abs (p.getAlpha() - q.getAlpha())));
+        }
+    }
+
+    return largest;
+}
+
 int countPixels (const juce::Image& image, juce::Rectangle<int> area, const std::function<bool (juce::Colour)>& condition)
 {
     int count = 0;

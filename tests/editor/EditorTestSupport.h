@@ -42,6 +42,9 @@ private:
 /** Mean of the absolute channel differences (0..255) over an area of two images. */
 double meanDifference (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area);
 
+/** The largest absolute channel difference (0..255) over an area of two images. */
+int largestDifference (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area);
+
 /** Number of pixels in an area that satisfy a condition. */
 int countPixels (const juce::Image& image, juce::Rectangle<int> area, const std::function<bool (juce::Colour)>& condition);
 

@@ -1,3 +1,4 @@
+#include "editor/EditorPictures.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
 #include "editor/PluginEditor.h"
@@ -139,7 +140,19 @@ protected:
     juce::ImageButton& button (int index) { return dynamic_cast<juce::ImageButton&> (child (index)); }
     bool lampLit() { return button (lampIndex).getToggleState(); }
 
-    juce::Image snapshot() { return editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f); }
+    juce::Image snapshot (float scale = 1.0f) { return editor->createComponentSnapshot (editor->getLocalBounds(), true, scale); }
+
+    /** What the window looked like at 100 % before its pictures were derived at build time. */
+    static juce::Image reference() { return juce::ImageFileFormat::loadFrom (juce::File (PELORVANE_EDITOR_REFERENCE)); }
+
+    /** No visible difference: a small mean, and no pixel off by more than a few levels. */
+    static void expectLooksLikeReference (const juce::Image& image)
+    {
+        const auto expected = reference();
+        ASSERT_EQ (image.getBounds(), expected.getBounds());
+        EXPECT_LT (meanDifference (image, expected, expected.getBounds()), 0.05);
+        EXPECT_LE (largestDifference (image, expected, expected.getBounds()), 8);
+    }
 
     juce::ScopedJuceInitialiser_GUI juceInit;
     std::unique_ptr<PelorvaneAudioProcessor> processor;
@@ -666,4 +679,114 @@ TEST_F (KeyboardTest, KnobsFollowAutomationFromOtherThreadsAndDragsAreGestures)
     EXPECT_FLOAT_EQ (plainValue ("Tone"), 7.0f);
     EXPECT_EQ (tone.begun, 1);
     EXPECT_EQ (tone.ended, 1);
+}
+
+TEST_F (EditorTest, LooksAsItDidBeforeItsPicturesWereDerivedAtBuildTime)
+{
+    expectLooksLikeReference (snapshot());
+
+    // Reopened, from the pictures this instance kept.
+    openEditor();
+    expectLooksLikeReference (snapshot());
+}
+
+TEST_F (EditorTest, IsSharpAtTwiceTheScale)
+{
+    const auto shown = snapshot (2.0f);
+    ASSERT_EQ (shown.getBounds(), juce::Rectangle<int> (0, 0, 1260, 1602));
+
+    // As drawn from the full-size pictures at 200 %: the background pixel for pixel, the pointer
+    // from the full-size strip.
+    const auto original = decode (BinaryData::Background_png, BinaryData::Background_pngSize);
+    juce::Image sharp (juce::Image::ARGB, 1260, 1602, true);
+    {
+        juce::Graphics g (sharp);
+        g.addTransform (juce::AffineTransform::scale (2.0f));
+        g.drawImageWithin (original, 0, 0, 630, 801, juce::RectanglePlacement::stretchToFit);
+        g.drawImage (decode (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize), 196, 139, 105, 105, 0, 50 * 421, 421, 421);
+    }
+
+    // The window at 100 %, enlarged: what a blurred window would show.
+    juce::Image enlarged (juce::Image::ARGB, 1260, 1602, true);
+    juce::Graphics (enlarged).drawImageWithin (snapshot(), 0, 0, 1260, 1602, juce::RectanglePlacement::stretchToFit);
+
+    // The product's lettering: the finest detail of the artwork, away from every control.
+    const juce::Rectangle<int> lettering (340, 770, 580, 106);
+    EXPECT_LT (meanDifference (shown, sharp, lettering), 0.5);
+    EXPECT_GT (meanDifference (enlarged, sharp, lettering), 2.0) << "the lettering has no fine detail to tell sharp from blurred";
+
+    const juce::Rectangle<int> spacePointer (392, 278, 210, 210);
+    EXPECT_LT (meanDifference (shown, sharp, spacePointer), 0.5);
+}
+
+TEST_F (EditorTest, AtOtherScalesLooksAsDrawnFromTheFullSizePictures)
+{
+    // 150 %, a common display setting, as a window at that scale paints: the background from a
+    // copy made at that scale once.
+    const auto paintedAt150 = [this] {
+        juce::Image image (juce::Image::ARGB, 945, 1202, true);
+        juce::Graphics g (image);
+        g.addTransform (juce::AffineTransform::scale (1.5f));
+        editor->paintEntireComponent (g, true);
+        return image;
+    };
+
+    juce::Image expected (juce::Image::ARGB, 945, 1202, true);
+    {
+        juce::Graphics g (expected);
+        g.addTransform (juce::AffineTransform::scale (1.5f));
+        g.drawImageWithin (decode (BinaryData::Background_png, BinaryData::Background_pngSize), 0, 0, 630, 801, juce::RectanglePlacement::stretchToFit);
+    }
+
+    // The background alone, away from every control, and the same on a second paint.
+    const auto shown = paintedAt150();
+    const juce::Rectangle<int> lettering (255, 578, 435, 80);
+    EXPECT_LT (meanDifference (shown, expected, lettering), 0.5);
+    EXPECT_LT (meanDifference (paintedAt150(), shown, shown.getBounds()), 0.01);
+}
+
+TEST_F (EditorTest, WindowOpenedWhileItsBackgroundIsStillBeingDecodedDrawsComplete)
+{
+    // A new instance in a process that has no pictures decoded.
+    editor.reset();
+    processor.reset();
+    testing::internal::CaptureStdout();
+    processor = std::make_unique<PelorvaneAudioProcessor>();
+    testing::internal::GetCapturedStdout();
+
+    std::atomic<bool> decoding { false };
+    EditorPictures::setBeforeBackgroundDecode ([&] {
+        decoding = true;
+        juce::Thread::sleep (300);
+    });
+    EditorPictures::decodeInBackground (EditorPictures::Picture::background1x);
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return decoding.load(); }));
+
+    openEditor();
+    EXPECT_TRUE (EditorPictures::isDecodingInBackground());
+    const auto image = snapshot();
+    EditorPictures::setBeforeBackgroundDecode ({});
+
+    expectLooksLikeReference (image);
+}
+
+TEST_F (EditorTest, PicturesStayDecodedWhileAnInstanceLives)
+{
+    const auto background = EditorPictures::get (EditorPictures::Picture::background1x);
+    const auto frame = EditorPictures::knobFrame (50, 1);
+    ASSERT_TRUE (background.isValid() && frame.isValid());
+    EXPECT_EQ (background.getBounds(), juce::Rectangle<int> (0, 0, 630, 801));
+    EXPECT_EQ (frame.getBounds(), juce::Rectangle<int> (0, 0, 105, 105));
+    EXPECT_EQ (EditorPictures::knobFrame (50, 2).getBounds(), juce::Rectangle<int> (0, 0, 210, 210));
+
+    // Closed: the same pixels, not a second decode.
+    editor.reset();
+    pumpMessages (100);
+    EXPECT_EQ (EditorPictures::get (EditorPictures::Picture::background1x), background);
+    EXPECT_EQ (EditorPictures::knobFrame (50, 1), frame);
+
+    // The last instance gone, they are freed: the next window decodes afresh.
+    processor.reset();
+    EditorPictures::Keeper nextInstance;
+    EXPECT_NE (EditorPictures::get (EditorPictures::Picture::background1x), background);
 }

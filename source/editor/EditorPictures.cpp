@@ -1,0 +1,372 @@
+#include "editor/EditorPictures.h"
+
+#include <BinaryData.h>
+#include <DerivedPictures.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace
+{
+using Picture = EditorPictures::Picture;
+
+struct Bytes
+{
+    const char* data;
+    int size;
+};
+
+Bytes bytesOf (Picture picture)
+{
+    switch (picture)
+    {
+        case Picture::switchUp:
+            return { BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize };
+        case Picture::switchDown:
+            return { BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize };
+        case Picture::lampOn:
+            return { BinaryData::LED_on_png, BinaryData::LED_on_pngSize };
+        case Picture::lampOff:
+            return { BinaryData::LED_off_png, BinaryData::LED_off_pngSize };
+        case Picture::shareButton:
+            return { BinaryData::button1_png, BinaryData::button1_pngSize };
+        case Picture::boardButton:
+            return { BinaryData::button2_png, BinaryData::button2_pngSize };
+        case Picture::background1x:
+            return { DerivedPictures::Background_630_png, DerivedPictures::Background_630_pngSize };
+        case Picture::background2x:
+            return { DerivedPictures::Background_1260_png, DerivedPictures::Background_1260_pngSize };
+    }
+
+    return { nullptr, 0 };
+}
+
+juce::Image decodePng (const char* data, size_t size)
+{
+    juce::MemoryInputStream stream (data, size, false);
+    return juce::PNGImageFormat().decodeImage (stream);
+}
+
+std::uint32_t bigEndian32 (const char* bytes)
+{
+    const auto* b = reinterpret_cast<const unsigned char*> (bytes);
+    return (std::uint32_t (b[0]) << 24) | (std::uint32_t (b[1]) << 16) | (std::uint32_t (b[2]) << 8) | b[3];
+}
+
+/** Where each PNG file of a sequence of them starts, and its length; empty if the bytes are
+    not such a sequence. */
+std::vector<std::pair<size_t, size_t>> splitPngSequence (const char* data, size_t size)
+{
+    static constexpr char signature[] = "\x89PNG\r\n\x1a\n";
+    std::vector<std::pair<size_t, size_t>> files;
+    size_t position = 0;
+
+    while (position < size)
+    {
+        const auto start = position;
+
+        if (size - position < 8 || std::memcmp (data + position, signature, 8) != 0)
+            return {};
+
+        position += 8;
+        bool ended = false;
+
+        // Chunks: length, type, data, checksum; the file ends with IEND.
+        while (! ended)
+        {
+            if (size - position < 12)
+                return {};
+
+            const auto length = size_t (bigEndian32 (data + position));
+
+            if (size - position - 12 < length)
+                return {};
+
+            ended = std::memcmp (data + position + 4, "IEND", 4) == 0;
+            position += 12 + length;
+        }
+
+        files.emplace_back (start, position - start);
+    }
+
+    return files;
+}
+
+/** One picture, decoded at most once until cleared. Whoever asks while it is being decoded
+    waits for that decode. */
+class Slot
+{
+public:
+    template <typename Decode>
+    juce::Image get (Decode&& decode)
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+
+        if (! decoded)
+        {
+            image = decode();
+            decoded = true;
+        }
+
+        return image;
+    }
+
+    template <typename Decode, typename Before>
+    void decodeUnlessDone (Decode&& decode, Before&& before)
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+
+        if (decoded)
+            return;
+
+        before();
+        image = decode();
+        decoded = true;
+    }
+
+    bool isDecoded() const { return decoded; }
+
+    void clear()
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        image = {};
+        decoded = false;
+    }
+
+private:
+    std::mutex lock;
+    juce::Image image;
+    std::atomic<bool> decoded { false };
+};
+
+/** The knob pointer's frames at one resolution, decoded one by one as they are drawn. */
+class FrameSequence
+{
+public:
+    FrameSequence (const char* bytes, int numBytes)
+        : data (bytes), size (size_t (numBytes))
+    {
+    }
+
+    juce::Image frame (int index)
+    {
+        std::call_once (split, [this]
+                        { files = splitPngSequence (data, size); });
+
+        if (files.size() != size_t (EditorPictures::numFrames) || index < 0 || index >= EditorPictures::numFrames)
+            return {};
+
+        const auto& file = files[size_t (index)];
+        return frames[size_t (index)].get ([&]
+                                           { return decodePng (data + file.first, file.second); });
+    }
+
+    void clear()
+    {
+        for (auto& f : frames)
+            f.clear();
+    }
+
+private:
+    const char* data;
+    size_t size;
+    std::once_flag split;
+    std::vector<std::pair<size_t, size_t>> files;
+    std::array<Slot, EditorPictures::numFrames> frames;
+};
+
+/** Everything decoded in this process, and the thread that decodes ahead. */
+class PictureStore
+{
+public:
+    static PictureStore& instance()
+    {
+        static PictureStore store;
+        return store;
+    }
+
+    ~PictureStore() { stopBackgroundThread(); }
+
+    void addKeeper()
+    {
+        const std::lock_guard<std::mutex> hold (keepersLock);
+        ++keepers;
+    }
+
+    void removeKeeper()
+    {
+        const std::lock_guard<std::mutex> hold (keepersLock);
+
+        if (--keepers > 0)
+            return;
+
+        stopBackgroundThread();
+
+        for (auto& slot : pictures)
+            slot.clear();
+
+        frames1x.clear();
+        frames2x.clear();
+    }
+
+    juce::Image get (Picture picture)
+    {
+        return slotOf (picture).get ([picture]
+                                     { return decode (picture); });
+    }
+
+    juce::Image knobFrame (int index, int resolution)
+    {
+        return (resolution > 1 ? frames2x : frames1x).frame (index);
+    }
+
+    void decodeInBackground (Picture picture)
+    {
+        const std::lock_guard<std::mutex> hold (queueLock);
+
+        if (slotOf (picture).isDecoded() || std::find (queue.begin(), queue.end(), picture) != queue.end())
+            return;
+
+        queue.push_back (picture);
+
+        if (working)
+            return;
+
+        // A thread that has run out of work has left its loop already.
+        if (worker.joinable())
+            worker.join();
+
+        working = true;
+        worker = std::thread ([this]
+                              { work(); });
+    }
+
+    bool isDecodingInBackground()
+    {
+        const std::lock_guard<std::mutex> hold (queueLock);
+        return working;
+    }
+
+    void setBeforeBackgroundDecode (std::function<void()> callback)
+    {
+        const std::lock_guard<std::mutex> hold (queueLock);
+        beforeBackgroundDecode = std::move (callback);
+    }
+
+private:
+    static juce::Image decode (Picture picture)
+    {
+        const auto bytes = bytesOf (picture);
+        return decodePng (bytes.data, size_t (bytes.size));
+    }
+
+    Slot& slotOf (Picture picture) { return pictures[size_t (picture)]; }
+
+    void work()
+    {
+        for (;;)
+        {
+            auto picture = Picture::switchUp;
+            std::function<void()> before;
+
+            {
+                const std::lock_guard<std::mutex> hold (queueLock);
+
+                if (queue.empty())
+                {
+                    working = false;
+                    return;
+                }
+
+                picture = queue.front();
+                queue.pop_front();
+                before = beforeBackgroundDecode;
+            }
+
+            slotOf (picture).decodeUnlessDone ([picture]
+                                               { return decode (picture); },
+                                               [&]
+                                               {
+                                                   if (before)
+                                                       before();
+                                               });
+        }
+    }
+
+    /** Lets the thread finish the picture in hand, and nothing more. */
+    void stopBackgroundThread()
+    {
+        {
+            const std::lock_guard<std::mutex> hold (queueLock);
+            queue.clear();
+        }
+
+        if (worker.joinable())
+            worker.join();
+    }
+
+    std::mutex keepersLock;
+    int keepers = 0;
+
+    std::array<Slot, 8> pictures;
+    FrameSequence frames1x { DerivedPictures::knob_strip_105_pngs, DerivedPictures::knob_strip_105_pngsSize };
+    FrameSequence frames2x { DerivedPictures::knob_strip_210_pngs, DerivedPictures::knob_strip_210_pngsSize };
+
+    std::mutex queueLock;
+    std::deque<Picture> queue;
+    bool working = false;
+    std::thread worker;
+    std::function<void()> beforeBackgroundDecode;
+};
+} // namespace
+
+EditorPictures::Keeper::Keeper() { PictureStore::instance().addKeeper(); }
+EditorPictures::Keeper::~Keeper() { PictureStore::instance().removeKeeper(); }
+
+int EditorPictures::resolutionFor (float scale)
+{
+    return scale > 1.0f + 1.0e-3f ? 2 : 1;
+}
+
+EditorPictures::Picture EditorPictures::backgroundFor (int resolution)
+{
+    return resolution > 1 ? Picture::background2x : Picture::background1x;
+}
+
+juce::Image EditorPictures::get (Picture picture)
+{
+    return PictureStore::instance().get (picture);
+}
+
+juce::Image EditorPictures::fullSizeBackground()
+{
+    return decodePng (BinaryData::Background_png, size_t (BinaryData::Background_pngSize));
+}
+
+juce::Image EditorPictures::knobFrame (int frameIndex, int resolution)
+{
+    return PictureStore::instance().knobFrame (frameIndex, resolution);
+}
+
+void EditorPictures::decodeInBackground (Picture picture)
+{
+    PictureStore::instance().decodeInBackground (picture);
+}
+
+bool EditorPictures::isDecodingInBackground()
+{
+    return PictureStore::instance().isDecodingInBackground();
+}
+
+void EditorPictures::setBeforeBackgroundDecode (std::function<void()> callback)
+{
+    PictureStore::instance().setBeforeBackgroundDecode (std::move (callback));
+}
