@@ -16,6 +16,10 @@
 # switched off at the default settings, loads one from its console ("preset URI") and then plays:
 # its output must equal pelorvane-render --preset's, sample for sample.
 #
+# The editor: jalv.gtk3 opens the plug-in's own window (630 x 801, made by the plug-in's own X
+# connection) inside its window on the test display; the window is grabbed to
+# lv2-host-check/editor.png (xwininfo, ImageMagick's import).
+#
 #   lv2-host-check.sh BUNDLE CHECK_TOOL RENDERER WORK_DIR
 set -euo pipefail
 
@@ -23,7 +27,7 @@ bundle=$1 tool=$2 renderer=$3 work=$4
 uri=https://www.example.com/plugins/pelorvane
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
-for program in jackd jalv lv2ls lv2info; do
+for program in jackd jalv jalv.gtk3 lv2ls lv2info xdotool xwininfo import; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -168,5 +172,36 @@ check "jalv's output with the preset \"$preset\" equals pelorvane-render --prese
   "$tool" compare "$work/preset-recording.wav" "$work/preset-rendered.wav"
 check "the preset took effect (a render at the defaults differs)" \
   "$tool" compare "$work/preset-recording.wav" "$work/preset-defaults.wav" --expect-different
+
+# The editor in jalv.gtk3 on the test display (scripts/test.sh runs the tests under xvfb-run).
+if [ -z "${DISPLAY:-}" ]; then
+  check "a display for jalv.gtk3 (DISPLAY is set)" false
+else
+  jalv.gtk3 -n pelorvane-editor -x "$uri" >"$work/jalv-gtk3.log" 2>&1 &
+  pids+=($!)
+  window=$(timeout 30 xdotool search --sync --name '^Pelorvane$' | head -n 1 || true)
+  check "jalv.gtk3 opens a window named Pelorvane" test -n "$window"
+  check "jalv.gtk3 chose the plug-in's own editor" has '^UI: +https://www.example.com/plugins/pelorvane:UI$' "$work/jalv-gtk3.log"
+  # The plug-in's window comes from the plug-in's own X connection: another client's ids.
+  editor_inside() {
+    local tree
+    for _ in $(seq 100); do
+      tree=$(xwininfo -tree -id "$window" 2>/dev/null || true)
+      for id in $(grep -oE '0x[0-9a-f]+ \(has no name\): \(\) +630x801' <<<"$tree" | cut -d' ' -f1); do
+        # X clients get id ranges of 2^21.
+        [ $((id >> 21)) -ne $((window >> 21)) ] && return 0
+      done
+      sleep 0.1
+    done
+    echo "$tree" >&2
+    return 1
+  }
+  check "the plug-in's 630 x 801 editor is inside it" editor_inside
+  sleep 1
+  import -window "$window" "$work/editor.png"
+  deviation=$(convert "$work/editor.png" -format '%[fx:standard_deviation]' info: 2>/dev/null || echo 0)
+  echo "editor grabbed to $work/editor.png (standard deviation of its pixels $deviation)"
+  check "the editor is drawn (not a blank window)" awk -v d="$deviation" 'BEGIN { exit !(d > 0.05) }'
+fi
 
 checks_done
