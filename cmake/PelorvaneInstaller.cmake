@@ -43,3 +43,4 @@ add_custom_command(OUTPUT "${PELORVANE_INSTALLER}"
     COMMENT "Building Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-setup.exe"
     VERBATIM)
 add_custom_target(PelorvaneInstaller ALL DEPENDS "${PELORVANE_INSTALLER}")
+add_dependencies(PelorvaneInstaller PelorvanePresets)

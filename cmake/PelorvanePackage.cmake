@@ -38,10 +38,13 @@ if(TARGET pelorvane-write-presets)
         COMMENT "Writing the factory presets as VST3 preset files"
         VERBATIM)
 
-    # The LV2 bundle's presets, after the framework has written the bundle's manifest.
-    add_dependencies(Pelorvane_LV2 pelorvane-write-presets)
-    add_custom_command(TARGET Pelorvane_LV2 POST_BUILD
+    # The LV2 bundle's presets, into the manifest the framework writes whenever the module links.
+    set(PELORVANE_LV2_PRESETS_STAMP "${CMAKE_CURRENT_BINARY_DIR}/lv2-presets.stamp")
+    add_custom_command(OUTPUT "${PELORVANE_LV2_PRESETS_STAMP}"
         COMMAND pelorvane-write-presets lv2 "$<TARGET_FILE_DIR:Pelorvane_LV2>"
+        COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_LV2_PRESETS_STAMP}"
+        DEPENDS pelorvane-write-presets Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
+                "${PROJECT_SOURCE_DIR}/source/processor/FactoryPresets.h"
         COMMENT "Writing the factory presets into the LV2 bundle"
         VERBATIM)
 else()
@@ -58,7 +61,7 @@ else()
         COMMENT "Taking the factory presets' VST3 preset files from the Linux build"
         VERBATIM)
 endif()
-add_custom_target(PelorvaneVst3Presets ALL DEPENDS "${PELORVANE_VST3_PRESETS_STAMP}")
+add_custom_target(PelorvanePresets ALL DEPENDS "${PELORVANE_VST3_PRESETS_STAMP}" ${PELORVANE_LV2_PRESETS_STAMP})
 
 # Linux: the tarball unpacks into ~/.vst3 with the presets in ~/.vst3/presets, where hosts look
 # for a user's presets. The Windows zip holds the bundle alone: the installer puts the presets in
@@ -81,7 +84,7 @@ if(TARGET Pelorvane_LV2)
     add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
         COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2"
-        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
+        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_PRESETS_STAMP}"
         COMMENT "Packing Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz"
         VERBATIM)
 endif()
@@ -89,6 +92,8 @@ endif()
 add_custom_target(PelorvanePackage ALL DEPENDS
     "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}"
     ${PELORVANE_LV2_ARCHIVE} ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
+# The presets' rules run in PelorvanePresets alone: the packages only wait for them.
+add_dependencies(PelorvanePackage PelorvanePresets)
 
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
 # where). Made from the stripped modules, so it comes after their symbols are split off. A
@@ -114,13 +119,14 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorv
                 "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${PELORVANE_ARTEFACTS}/LV2/Pelorvane.lv2"
                 "$<TARGET_FILE:pelorvane-render>" "${PELORVANE_ARTEFACTS}/VST3/presets"
                 "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
-        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}"
+        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" "${PELORVANE_LV2_PRESETS_STAMP}"
                 "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:pelorvane-render>"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in"
         COMMENT "Packing pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb"
         VERBATIM)
     add_custom_target(PelorvaneDebPackage ALL DEPENDS "${PELORVANE_DEB}")
+    add_dependencies(PelorvaneDebPackage PelorvanePresets)
 endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
