@@ -24,11 +24,58 @@ set(PELORVANE_BUNDLE_PARENT "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<C
 # stripped ones; sets PELORVANE_SYMBOLS_ARCHIVE and, on Linux, PELORVANE_LV2_SYMBOLS_ARCHIVE.
 include("${CMAKE_CURRENT_LIST_DIR}/PelorvaneSymbols.cmake")
 
+# The factory presets as VST3 preset files, beside the bundle in the layout of a VST3 folder:
+# presets/<vendor>/<product>/<name>.vstpreset. The files are the same on every platform: the
+# Linux build writes them (tools/presets), the Windows build takes the Linux build's.
+set(PELORVANE_VST3_PRESETS_ROOT "${PELORVANE_BUNDLE_PARENT}/presets")
+set(PELORVANE_VST3_PRESETS "${PELORVANE_VST3_PRESETS_ROOT}/${PELORVANE_VENDOR}/${PELORVANE_PRODUCT}")
+set(PELORVANE_VST3_PRESETS_STAMP "${CMAKE_CURRENT_BINARY_DIR}/vst3-presets.stamp")
+if(TARGET pelorvane-write-presets)
+    add_custom_command(OUTPUT "${PELORVANE_VST3_PRESETS_STAMP}"
+        COMMAND pelorvane-write-presets vst3 "${PELORVANE_VST3_PRESETS}"
+        COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_VST3_PRESETS_STAMP}"
+        DEPENDS pelorvane-write-presets "${PROJECT_SOURCE_DIR}/source/processor/FactoryPresets.h"
+        COMMENT "Writing the factory presets as VST3 preset files"
+        VERBATIM)
+
+    # The LV2 bundle's presets, into the manifest the framework writes whenever the module links.
+    set(PELORVANE_LV2_PRESETS_STAMP "${CMAKE_CURRENT_BINARY_DIR}/lv2-presets.stamp")
+    add_custom_command(OUTPUT "${PELORVANE_LV2_PRESETS_STAMP}"
+        COMMAND pelorvane-write-presets lv2 "$<TARGET_FILE_DIR:Pelorvane_LV2>"
+        COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_LV2_PRESETS_STAMP}"
+        DEPENDS pelorvane-write-presets Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
+                "${PROJECT_SOURCE_DIR}/source/processor/FactoryPresets.h"
+        COMMENT "Writing the factory presets into the LV2 bundle"
+        VERBATIM)
+else()
+    set(PELORVANE_LINUX_BUILD_DIR "${PROJECT_SOURCE_DIR}/build" CACHE PATH
+        "Linux build tree whose module the Windows module is compared with, and whose preset files it ships")
+    set(linux_presets_root "${PELORVANE_LINUX_BUILD_DIR}/Pelorvane_artefacts/Release/VST3/presets")
+    # A missing Linux build shows as "No rule to make target .../vst3-presets.stamp": build the
+    # Linux side first (scripts/build.sh).
+    add_custom_command(OUTPUT "${PELORVANE_VST3_PRESETS_STAMP}"
+        COMMAND "${CMAKE_COMMAND}" -E rm -rf "${PELORVANE_VST3_PRESETS_ROOT}"
+        COMMAND "${CMAKE_COMMAND}" -E copy_directory "${linux_presets_root}" "${PELORVANE_VST3_PRESETS_ROOT}"
+        COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_VST3_PRESETS_STAMP}"
+        DEPENDS "${PELORVANE_LINUX_BUILD_DIR}/vst3-presets.stamp"
+        COMMENT "Taking the factory presets' VST3 preset files from the Linux build"
+        VERBATIM)
+endif()
+add_custom_target(PelorvanePresets ALL DEPENDS "${PELORVANE_VST3_PRESETS_STAMP}" ${PELORVANE_LV2_PRESETS_STAMP})
+
+# Linux: the tarball unpacks into ~/.vst3 with the presets in ~/.vst3/presets, where hosts look
+# for a user's presets. The Windows zip holds the bundle alone: the installer puts the presets in
+# place.
+set(PELORVANE_ARCHIVE_CONTENTS Pelorvane.vst3)
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    list(APPEND PELORVANE_ARCHIVE_CONTENTS presets)
+endif()
+
 add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
     COMMAND "${CMAKE_COMMAND}" -E tar ${PELORVANE_ARCHIVE_MODE}
-            "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" ${PELORVANE_ARCHIVE_FORMAT} Pelorvane.vst3
+            "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" ${PELORVANE_ARCHIVE_FORMAT} ${PELORVANE_ARCHIVE_CONTENTS}
     WORKING_DIRECTORY "${PELORVANE_BUNDLE_PARENT}"
-    DEPENDS Pelorvane_VST3 "$<TARGET_FILE:Pelorvane_VST3>"
+    DEPENDS Pelorvane_VST3 "$<TARGET_FILE:Pelorvane_VST3>" "${PELORVANE_VST3_PRESETS_STAMP}"
     COMMENT "Packing ${PELORVANE_ARCHIVE}"
     VERBATIM)
 # Linux: the LV2 bundle as a tarball of its own, for ~/.lv2.
@@ -37,7 +84,7 @@ if(TARGET Pelorvane_LV2)
     add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
         COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2"
-        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
+        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_PRESETS_STAMP}"
         COMMENT "Packing Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz"
         VERBATIM)
 endif()
@@ -45,6 +92,8 @@ endif()
 add_custom_target(PelorvanePackage ALL DEPENDS
     "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}"
     ${PELORVANE_LV2_ARCHIVE} ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
+# The presets' rules run in PelorvanePresets alone: the packages only wait for them.
+add_dependencies(PelorvanePackage PelorvanePresets)
 
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
 # where). Made from the stripped modules, so it comes after their symbols are split off. A
@@ -68,14 +117,16 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorv
                 "${PELORVANE_DEB}" "${PROJECT_VERSION}" "${PELORVANE_DEB_ARCH}"
                 "${PELORVANE_VENDOR} <${PELORVANE_EMAIL}>" "${PELORVANE_WEB_ADDRESS}"
                 "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${PELORVANE_ARTEFACTS}/LV2/Pelorvane.lv2"
-                "$<TARGET_FILE:pelorvane-render>" "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
-        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render
+                "$<TARGET_FILE:pelorvane-render>" "${PELORVANE_ARTEFACTS}/VST3/presets"
+                "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
+        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" "${PELORVANE_LV2_PRESETS_STAMP}"
                 "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:pelorvane-render>"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in"
         COMMENT "Packing pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb"
         VERBATIM)
     add_custom_target(PelorvaneDebPackage ALL DEPENDS "${PELORVANE_DEB}")
+    add_dependencies(PelorvaneDebPackage PelorvanePresets)
 endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")

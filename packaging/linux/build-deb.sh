@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package pelorvane_<version>_<arch>.deb from the built bundles and renderer:
 #   /usr/lib/vst3/Pelorvane.vst3                  the VST3 bundle
-#   /usr/lib/lv2/Pelorvane.lv2                    the LV2 bundle
+#   /usr/lib/lv2/Pelorvane.lv2                    the LV2 bundle (its factory presets in its manifest)
+#   /usr/share/vst3/presets/<vendor>/<product>    the factory presets as VST3 preset files
 #   /usr/bin/pelorvane-render                     the command-line renderer
 #   /usr/share/man/man1/pelorvane-render.1.gz     its manual page, made from its --help
 #   /usr/share/doc/pelorvane/copyright, changelog.gz
@@ -10,10 +11,11 @@
 # stripped here. Depends is computed from the binaries by dpkg-shlibdeps; the libraries the
 # framework opens at run time for the plug-in's window (X11) are added by name.
 #
-# Usage: build-deb.sh OUTPUT.deb VERSION ARCH MAINTAINER HOMEPAGE VST3_BUNDLE LV2_BUNDLE RENDERER STAGING_DIR
+# Usage: build-deb.sh OUTPUT.deb VERSION ARCH MAINTAINER HOMEPAGE VST3_BUNDLE LV2_BUNDLE RENDERER VST3_PRESETS STAGING_DIR
+# (VST3_PRESETS: the folder holding <vendor>/<product>/*.vstpreset)
 set -euo pipefail
 
-output=$1 version=$2 arch=$3 maintainer=$4 homepage=$5 vst3=$6 lv2=$7 renderer=$8 stage=$9
+output=$1 version=$2 arch=$3 maintainer=$4 homepage=$5 vst3=$6 lv2=$7 renderer=$8 presets=$9 stage=${10}
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
@@ -26,10 +28,11 @@ export SOURCE_DATE_EPOCH
 rm -rf "$stage"
 package="$stage/package"
 mkdir -p "$package/DEBIAN" "$package/usr/lib/vst3" "$package/usr/lib/lv2" "$package/usr/bin" \
-  "$package/usr/share/man/man1" "$package/usr/share/doc/pelorvane"
+  "$package/usr/share/man/man1" "$package/usr/share/doc/pelorvane" "$package/usr/share/vst3/presets"
 
 cp -R "$vst3" "$package/usr/lib/vst3/"
 cp -R "$lv2" "$package/usr/lib/lv2/"
+cp -R "$presets/." "$package/usr/share/vst3/presets/"
 install -m 0755 "$renderer" "$package/usr/bin/pelorvane-render"
 strip --strip-unneeded --remove-section=.comment "$package/usr/bin/pelorvane-render"
 
@@ -85,8 +88,9 @@ Description: shimmer reverb plug-in (VST3 and LV2) with a command-line renderer
  Bypass.
  .
  This package holds the VST3 bundle (in /usr/lib/vst3), the LV2 bundle (in
- /usr/lib/lv2) and pelorvane-render, which runs audio files through the effect
- without a host.
+ /usr/lib/lv2), the factory presets for VST3 hosts (in /usr/share/vst3/presets;
+ LV2 hosts find them in the bundle) and pelorvane-render, which runs audio files
+ through the effect without a host.
 CONTROL
 
 (cd "$package" && find usr -type f -print0 | sort -z | xargs -0 md5sum >DEBIAN/md5sums)

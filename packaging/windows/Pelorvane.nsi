@@ -8,11 +8,15 @@
 ;                                          read from juce_add_plugin in CMakeLists.txt
 ;   INSTALL_FILES UNINSTALL_FILES          the bundle's File commands and their undoing, written
 ;                                          by cmake/write-nsis-file-lists.sh
+;   PRESET_INSTALL_FILES                   the same for the factory presets, which go to the VST3
+;   PRESET_UNINSTALL_FILES                 presets folder of all users (optional: an installer
+;                                          without them installs the bundle alone)
 ;   OUTFILE                                the installer to write
 ;
 ; Installing over any installed version first runs that version's own uninstaller, so that one
-; copy is ever installed. The uninstaller removes the bundle's files, its folders where they are
-; left empty, itself and its registry key; nothing else (the crash logs under %APPDATA% stay).
+; copy is ever installed. The uninstaller removes the bundle's and the presets' files, their folders
+; where they are left empty, itself and its registry key; nothing else (the crash logs under
+; %APPDATA% stay).
 
 !macro PelorvaneRequire define
   !ifndef ${define}
@@ -74,12 +78,15 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; $APPDATA is then every user's application data folder, %PROGRAMDATA%.
 Function .onInit
   SetRegView 64
+  SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
   SetRegView 64
+  SetShellVarContext all
 FunctionEnd
 
 Section "${PRODUCT} VST3" SectionBundle
@@ -95,6 +102,9 @@ Section "${PRODUCT} VST3" SectionBundle
   ${EndIf}
 
   !include "${INSTALL_FILES}"
+  !ifdef PRESET_INSTALL_FILES
+    !include "${PRESET_INSTALL_FILES}"
+  !endif
 
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -117,6 +127,12 @@ SectionEnd
 
 Section "Uninstall"
   !include "${UNINSTALL_FILES}"
+  !ifdef PRESET_UNINSTALL_FILES
+    !include "${PRESET_UNINSTALL_FILES}"
+    ; The maker's presets folder and the presets folder itself, where nothing else is left in them.
+    RMDir "$APPDATA\VST3 Presets\${VENDOR}"
+    RMDir "$APPDATA\VST3 Presets"
+  !endif
 
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"

@@ -18,6 +18,10 @@ constexpr std::uint32_t pluginCode = 0x446A756D;       // "Djum"
 
 constexpr auto vst3SubCategory = "Fx";
 
+// The audio component's VST3 class identifier as the framework forms it (its four words): VST3
+// preset files name the class their state belongs to.
+constexpr std::uint32_t vst3ComponentClassId[4] = { 0xABCDEF01, 0x9182FAEB, manufacturerCode, pluginCode };
+
 // On a reserved example domain until the maker supplies its real addresses.
 constexpr auto webSiteHost = "www.example.com";
 constexpr auto vendorWebAddress = "https://www.example.com";

@@ -12,6 +12,14 @@
 # that differs from the input the effect ran from its prepared state, as a render from the start
 # of a file does. Renders with Lumens or Space at their defaults must differ from the recording.
 #
+# The factory presets: lv2info lists every one the renderer lists, and a second jalv, started
+# switched off at the default settings, loads one from its console ("preset URI") and then plays:
+# its output must equal pelorvane-render --preset's, sample for sample.
+#
+# The editor: jalv.gtk3 opens the plug-in's own window (630 x 801, made by the plug-in's own X
+# connection) inside its window on the test display; the window is grabbed to
+# lv2-host-check/editor.png (xwininfo, ImageMagick's import).
+#
 #   lv2-host-check.sh BUNDLE CHECK_TOOL RENDERER WORK_DIR
 set -euo pipefail
 
@@ -19,7 +27,7 @@ bundle=$1 tool=$2 renderer=$3 work=$4
 uri=https://www.example.com/plugins/pelorvane
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
-for program in jackd jalv lv2ls lv2info; do
+for program in jackd jalv jalv.gtk3 lv2ls lv2info xdotool xwininfo import; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -71,36 +79,56 @@ pids+=($!)
 "$tool" signal "$work/signal.wav" 48000 6 2
 "$tool" state "$work/state" 0.0 Space=7.5 Tone=3.5 Mix=40
 cat "$work/state/state.ttl"
+"$tool" state "$work/state-defaults" 0.0
 
-# jalv hands the plug-in the controls it sends as messages (patch:Set) only when asked to show
-# a user interface (-s); its console has none to show, and nothing else changes.
-mkfifo "$work/jalv-console"
-jalv -s -n pelorvane-lv2 -x -l "$work/state" -c pelorvane_Lumens=8 <"$work/jalv-console" >"$work/jalv.log" 2>&1 &
-pids+=($!)
-jalv_pid=$!
-exec 3>"$work/jalv-console"
+# play_through_jalv TAG COMMANDS JALV_OPTIONS...: starts jalv as JACK client pelorvane-TAG (its
+# console on fd 3, its log in $work/TAG-jalv.log), sends it the console COMMANDS (one a line),
+# plays the signal into it and switches the plug-in on meanwhile; the recording is
+# $work/TAG-recording.wav. jalv keeps running until fd 3 is closed.
+play_through_jalv() {
+  local tag=$1 commands=$2
+  shift 2
+  rm -f "$work/$tag-console"
+  mkfifo "$work/$tag-console"
+  # jalv hands the plug-in the controls it sends as messages (patch:Set) only when asked to show
+  # a user interface (-s); its console has none to show, and nothing else changes.
+  jalv -s -n "pelorvane-$tag" -x "$@" <"$work/$tag-console" >"$work/$tag-jalv.log" 2>&1 &
+  pids+=($!)
+  jalv_pid=$!
+  exec 3>"$work/$tag-console"
+  [ -z "$commands" ] || echo "$commands" >&3
 
-"$tool" play "$work/signal.wav" "$work/recording.wav" pelorvane-lv2 >"$work/play.log" 2>&1 &
-play_pid=$!
-for _ in $(seq 300); do
-  grep -q '^playing' "$work/play.log" && break
-  sleep 0.1
-done
-sleep 1
-echo "set enabled 1" >&3
-wait "$play_pid" || { cat "$work/play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
-cat "$work/play.log"
+  "$tool" play "$work/signal.wav" "$work/$tag-recording.wav" "pelorvane-$tag" >"$work/$tag-play.log" 2>&1 &
+  play_pid=$!
+  for _ in $(seq 300); do
+    grep -q '^playing' "$work/$tag-play.log" && break
+    sleep 0.1
+  done
+  sleep 1
+  echo "set enabled 1" >&3
+  wait "$play_pid" || { cat "$work/$tag-play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
+  cat "$work/$tag-play.log"
+}
 
-# jalv prints its controls, then ends at the end of its console input.
-echo controls >&3
-sleep 1
-exec 3>&-
-for _ in $(seq 100); do
-  kill -0 "$jalv_pid" 2>/dev/null || break
-  sleep 0.1
-done
-cat "$work/jalv.log"
-echo
+# Stops the jalv of play_through_jalv: it prints its controls, then ends at the end of its input.
+stop_jalv() {
+  echo controls >&3
+  sleep 1
+  exec 3>&-
+  for _ in $(seq 100); do
+    kill -0 "$jalv_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$work/$1-jalv.log"
+  echo
+}
+
+play_through_jalv lv2 "" -l "$work/state" -c pelorvane_Lumens=8
+stop_jalv lv2
+mv "$work/lv2-recording.wav" "$work/recording.wav"
+mv "$work/lv2-jalv.log" "$work/jalv.log"
+mv "$work/lv2-play.log" "$work/play.log"
+
 check "jalv ran the plug-in" has '^Plugin: +https://www.example.com/plugins/pelorvane$' "$work/jalv.log"
 check "jalv lists the five parameters" test "$(grep -cE '^(> )*pelorvane_(Bypass|Space|Lumens|Tone|Mix) = ' "$work/jalv.log")" -ge 5
 check "no jalv console command failed" lacks '^(> )*error' "$work/jalv.log"
@@ -124,5 +152,56 @@ check "Lumens set by patch:Set took effect (a render at Lumens 5 differs)" \
   "$tool" compare "$work/recording.wav" "$work/lumens-default.wav" --expect-different
 check "Space restored from the saved state took effect (a render at Space 5 differs)" \
   "$tool" compare "$work/recording.wav" "$work/space-default.wav" --expect-different
+
+# The factory presets, as lilv reads them from the bundle and as jalv loads one.
+"$renderer" --list-presets | sed -nE 's/^  (.*[^ ]) +Space [ 0-9.]+ +Lumens .*/\1/p' >"$work/preset-names.txt"
+check "the renderer lists the factory presets" test -s "$work/preset-names.txt"
+while IFS= read -r name; do
+  check "lv2info lists the preset \"$name\"" grep -qF "$name" "$work/lv2info.txt"
+done <"$work/preset-names.txt"
+
+preset="Glass Halo"
+preset_uri="$uri/presets/glass-halo"
+play_through_jalv preset "preset $preset_uri" -l "$work/state-defaults"
+stop_jalv preset
+check "jalv loaded the preset without complaint" lacks '^(> )*error|Failed to find preset' "$work/preset-jalv.log"
+"$tool" split "$work/preset-recording.wav" "$work/preset-render-input.wav"
+"$renderer" "$work/preset-render-input.wav" -o "$work/preset-rendered.wav" --float --tail 0.1 --preset "$preset" >"$work/preset-rendered.log" 2>&1
+"$renderer" "$work/preset-render-input.wav" -o "$work/preset-defaults.wav" --float --tail 0.1 >"$work/preset-defaults.log" 2>&1
+check "jalv's output with the preset \"$preset\" equals pelorvane-render --preset's, sample for sample" \
+  "$tool" compare "$work/preset-recording.wav" "$work/preset-rendered.wav"
+check "the preset took effect (a render at the defaults differs)" \
+  "$tool" compare "$work/preset-recording.wav" "$work/preset-defaults.wav" --expect-different
+
+# The editor in jalv.gtk3 on the test display (scripts/test.sh runs the tests under xvfb-run).
+if [ -z "${DISPLAY:-}" ]; then
+  check "a display for jalv.gtk3 (DISPLAY is set)" false
+else
+  jalv.gtk3 -n pelorvane-editor -x "$uri" >"$work/jalv-gtk3.log" 2>&1 &
+  pids+=($!)
+  window=$(timeout 30 xdotool search --sync --name '^Pelorvane$' | head -n 1 || true)
+  check "jalv.gtk3 opens a window named Pelorvane" test -n "$window"
+  check "jalv.gtk3 chose the plug-in's own editor" has '^UI: +https://www.example.com/plugins/pelorvane:UI$' "$work/jalv-gtk3.log"
+  # The plug-in's window comes from the plug-in's own X connection: another client's ids.
+  editor_inside() {
+    local tree
+    for _ in $(seq 100); do
+      tree=$(xwininfo -tree -id "$window" 2>/dev/null || true)
+      for id in $(grep -oE '0x[0-9a-f]+ \(has no name\): \(\) +630x801' <<<"$tree" | cut -d' ' -f1); do
+        # X clients get id ranges of 2^21.
+        [ $((id >> 21)) -ne $((window >> 21)) ] && return 0
+      done
+      sleep 0.1
+    done
+    echo "$tree" >&2
+    return 1
+  }
+  check "the plug-in's 630 x 801 editor is inside it" editor_inside
+  sleep 1
+  import -window "$window" "$work/editor.png"
+  deviation=$(convert "$work/editor.png" -format '%[fx:standard_deviation]' info: 2>/dev/null || echo 0)
+  echo "editor grabbed to $work/editor.png (standard deviation of its pixels $deviation)"
+  check "the editor is drawn (not a blank window)" awk -v d="$deviation" 'BEGIN { exit !(d > 0.05) }'
+fi
 
 checks_done

@@ -32,8 +32,8 @@ cat "$work/depends"
 check "depends on the C and C++ libraries, with versions from the binaries" has 'libc6 \(>= [0-9.]+\).*libstdc\+\+6 \(>= ' "$work/depends"
 check "depends on the X11 libraries the plug-in's window opens" has 'libx11-6.*libxext6' "$work/depends"
 
-# The file list.
-dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$work/contents"
+# The file list (the sixth column on: preset files have spaces in their paths).
+dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//; s|^\./|/|' >"$work/contents"
 cat "$work/contents"
 for path in /usr/lib/vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so \
   /usr/lib/lv2/Pelorvane.lv2/Pelorvane.so /usr/lib/lv2/Pelorvane.lv2/manifest.ttl \
@@ -42,6 +42,9 @@ for path in /usr/lib/vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so \
   /usr/share/doc/pelorvane/copyright; do
   check "lists $path" grep -qxF "$path" "$work/contents"
 done
+presets_dir="/usr/share/vst3/presets/Ombrix Audio/Pelorvane"
+grep -E "^$presets_dir/[^/]+\.vstpreset$" "$work/contents" | sed 's|.*/||; s|\.vstpreset$||' | sort >"$work/preset-files"
+check "the VST3 factory presets are in $presets_dir" test -s "$work/preset-files"
 check "nothing outside /usr" lacks '^/[^u]|^/u[^s]' "$work/contents"
 check "no symbol files" lacks '\.debug$|symbols' "$work/contents"
 
@@ -74,6 +77,14 @@ check "/usr/bin/pelorvane-render --help prints its usage" has '^Usage: pelorvane
 zcat "$root/usr/share/man/man1/pelorvane-render.1.gz" >"$work/pelorvane-render.1"
 check "the manual page is made from --help" has '^\.TH PELORVANE-RENDER "1"' "$work/pelorvane-render.1"
 check "the manual page lists the knobs" has 'space' "$work/pelorvane-render.1"
+# The installed renderer knows the same presets as the installed files.
+"$root/usr/bin/pelorvane-render" --list-presets | sed -nE 's/^  (.*[^ ]) +Space [ 0-9.]+ +Lumens .*/\1/p' | sort >"$work/preset-names"
+check "one VST3 preset file per preset the renderer lists ($(wc -l <"$work/preset-names"))" \
+  cmp -s "$work/preset-names" "$work/preset-files"
+while IFS= read -r name; do
+  check "the LV2 bundle's manifest holds the preset \"$name\"" \
+    grep -qF "rdfs:label \"$name\"" "$root/usr/lib/lv2/Pelorvane.lv2/manifest.ttl"
+done <"$work/preset-names"
 check "the copyright file names the maker" has '^Upstream-Contact: Ombrix Audio <support@example.com>$' "$root/usr/share/doc/pelorvane/copyright"
 
 # The installed bundles: the renderer renders through the installed VST3 module, and lilv finds

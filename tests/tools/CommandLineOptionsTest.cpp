@@ -1,7 +1,12 @@
 #include "render/CommandLineOptions.h"
+#include "processor/FactoryPresets.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
 
 namespace
 {
@@ -110,4 +115,48 @@ TEST (CommandLineOptions, KnobTableMatchesTheEffectsParameters)
     }
 
     EXPECT_EQ (CommandLineOptions::knobs().size(), 4u);
+}
+
+TEST (CommandLineOptions, APresetGivesItsKnobsAndKnobOptionsGoOnTop)
+{
+    const auto* preset = FactoryPresets::find ("Glass Halo");
+    ASSERT_NE (preset, nullptr);
+
+    // Wherever the knob option stands, and whatever the letter case of the name.
+    for (const auto& line : { juce::StringArray { "-o", "a.wav", "--space", "2", "--preset", "glass halo" },
+                              juce::StringArray { "-o", "a.wav", "--preset=Glass Halo", "--space", "2" } })
+    {
+        const auto result = CommandLineOptions::parse (line);
+        ASSERT_EQ (result.error, "") << line.joinIntoString (" ");
+        EXPECT_EQ (result.settings.preset, "Glass Halo");
+        EXPECT_FLOAT_EQ (result.settings.knobValues.at ("Space"), 2.0f);
+        EXPECT_FLOAT_EQ (result.settings.knobValues.at ("Lumens"), preset->lumens);
+        EXPECT_FLOAT_EQ (result.settings.knobValues.at ("Tone"), preset->tone);
+        EXPECT_FLOAT_EQ (result.settings.knobValues.at ("Mix"), preset->mix);
+    }
+
+    EXPECT_EQ (parse ("-o a.wav --preset Nowhere").error, "there is no factory preset called 'Nowhere' (--list-presets lists them)");
+    EXPECT_EQ (parse ("--list-presets").error, "");
+    EXPECT_TRUE (parse ("--list-presets").settings.listPresets);
+}
+
+TEST (CommandLineOptions, FactoryPresetsAreDistinctAndOnTheKnobsSteps)
+{
+    std::set<std::string> names, slugs;
+
+    for (const auto& preset : FactoryPresets::all)
+    {
+        names.insert (preset.name);
+        slugs.insert (FactoryPresets::slug (preset));
+
+        for (const auto value : { preset.space, preset.lumens, preset.tone })
+            EXPECT_TRUE (value >= 0.0f && value <= 10.0f && std::abs (value * 10.0f - std::round (value * 10.0f)) < 1.0e-4f) << preset.name;
+
+        EXPECT_TRUE (preset.mix >= 0.0f && preset.mix <= 100.0f && preset.mix == std::round (preset.mix)) << preset.name;
+        // File and URI names: nothing a file system or an installer script would trip over.
+        EXPECT_EQ (std::string (preset.name).find_first_of ("/\\:*?\"<>|$`"), std::string::npos) << preset.name;
+    }
+
+    EXPECT_EQ (names.size(), std::size (FactoryPresets::all));
+    EXPECT_EQ (slugs.size(), std::size (FactoryPresets::all));
 }

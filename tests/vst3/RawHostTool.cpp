@@ -9,6 +9,7 @@
 //   PelorvaneRawHost hostile <module> <case>        (one case of careless host behaviour)
 //   PelorvaneRawHost fault-in-module <module>       (ends by a fault inside the module)
 //   PelorvaneRawHost editor-window <module> <control folder>   (Windows: the editor in a window)
+//   PelorvaneRawHost presets <module> <folder>      (the factory presets' .vstpreset files)
 
 #include "CheckReport.h"
 #include "HostileHost.h"
@@ -17,12 +18,15 @@
 #endif
 #include "RawAudioHost.h"
 #include "RawHostFixtures.h"
+#include "processor/FactoryPresets.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -258,6 +262,160 @@ int restoreCommand (const std::string& modulePath, const std::string& statePath)
     return finishReport();
 }
 
+//==============================================================================
+/** A VST3 preset file read by hand: its header's class ID and its chunks by ID. */
+struct PresetFileContents
+{
+    std::string classId;
+    std::vector<std::pair<std::string, std::string>> chunks;
+
+    std::string chunk (const char* id) const
+    {
+        for (const auto& [chunkId, bytes] : chunks)
+            if (chunkId == id)
+                return bytes;
+
+        return {};
+    }
+};
+
+template <typename Int>
+Int readLittleEndian (const std::string& bytes, size_t offset)
+{
+    Int value = 0;
+
+    for (size_t i = sizeof (Int); i-- > 0;)
+        value = static_cast<Int> ((value << 8) | static_cast<unsigned char> (bytes[offset + i]));
+
+    return value;
+}
+
+/** "VST3", version, 32 characters of class ID, the chunk list's offset; the list holds "List",
+    a count and per chunk its ID, offset and size.
+*/
+bool readPresetFile (const std::string& bytes, PresetFileContents& contents)
+{
+    if (bytes.size() < 48 || bytes.compare (0, 4, "VST3") != 0)
+        return false;
+
+    contents.classId = bytes.substr (8, 32);
+    const auto listOffset = readLittleEndian<std::uint64_t> (bytes, 40);
+
+    if (listOffset + 8 > bytes.size() || bytes.compare (listOffset, 4, "List") != 0)
+        return false;
+
+    const auto count = readLittleEndian<std::uint32_t> (bytes, listOffset + 4);
+
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const auto entry = listOffset + 8 + 20 * static_cast<std::uint64_t> (i);
+
+        if (entry + 20 > bytes.size())
+            return false;
+
+        const auto offset = readLittleEndian<std::uint64_t> (bytes, entry + 4);
+        const auto size = readLittleEndian<std::uint64_t> (bytes, entry + 12);
+
+        if (offset + size > bytes.size())
+            return false;
+
+        contents.chunks.emplace_back (bytes.substr (entry, 4), bytes.substr (offset, size));
+    }
+
+    return true;
+}
+
+std::string audioComponentClassId (const std::string& modulePath)
+{
+    ModuleLoader module (modulePath);
+    const auto entry = module.factoryEntry();
+
+    if (entry == nullptr || ! module.enter())
+        return {};
+
+    std::string text;
+
+    if (auto* factory = entry())
+    {
+        for (Steinberg::int32 i = 0; i < factory->countClasses() && text.empty(); ++i)
+        {
+            Steinberg::PClassInfo info;
+
+            if (factory->getClassInfo (i, &info) == Steinberg::kResultOk && std::strcmp (info.category, kVstAudioEffectClass) == 0)
+            {
+                char buffer[64] = {};
+                Steinberg::FUID::fromTUID (info.cid).toString (buffer);
+                text = buffer;
+            }
+        }
+
+        factory->release();
+    }
+
+    module.exit();
+    return text;
+}
+
+bool holdsAttribute (const std::string& xml, const std::string& id, const std::string& value)
+{
+    return xml.find ("id=\"" + id + "\" value=\"" + value + "\"") != std::string::npos;
+}
+
+/** Every preset of the table as a .vstpreset file in the folder, naming the audio component's
+    class; its component state chunk restores the table's values through IComponent::setState.
+*/
+int presetsCommand (const std::string& modulePath, const std::string& folder)
+{
+    section ("factory presets");
+    const auto classId = audioComponentClassId (modulePath);
+    check (classId.size() == 32, "the module's audio component has a class ID: " + classId);
+
+    size_t files = 0;
+
+    for (const auto& entry : std::filesystem::directory_iterator (std::filesystem::u8path (folder)))
+        files += entry.path().extension() == ".vstpreset" ? 1 : 0;
+
+    check (files == std::size (FactoryPresets::all), "the folder holds one .vstpreset file per preset, no more: " + std::to_string (files));
+
+    for (const auto& preset : FactoryPresets::all)
+    {
+        const std::string name (preset.name);
+        PresetFileContents contents;
+
+        const bool readable = readPresetFile (readFile (folder + "/" + FactoryPresets::fileName (preset)), contents);
+        check (readable, name + ": a VST3 preset file");
+
+        if (! readable)
+            continue;
+
+        check (contents.classId == classId, name + ": the file names the audio component's class (" + contents.classId + ")");
+        const auto info = contents.chunk ("Info");
+        check (holdsAttribute (info, "Name", name) && holdsAttribute (info, "PlugInCategory", "Fx") && holdsAttribute (info, "PlugInName", "Pelorvane"),
+               name + ": its meta information names the preset, the plug-in and its category");
+
+        RawAudioHost host (modulePath, stateSampleRate, blockSize);
+
+        if (! openedWell (host))
+            return finishReport();
+
+        // Moved away first, so that each value must come from the preset.
+        std::vector<float> left (blockSize), right (blockSize);
+        host.process (left.data(), right.data(), blockSize, { { bypassId, 1.0 }, { spaceId, 0.01 }, { lumensId, 0.01 }, { toneId, 0.01 }, { mixId, 0.01 } });
+
+        const auto state = contents.chunk ("Comp");
+        check (state.compare (0, 4, "VC2!") == 0 && state.find ("JUCEPrivateData") == std::string::npos,
+               name + ": the component state chunk is the plug-in's own state block");
+        check (host.restoreState (state), name + ": the component takes the chunk");
+        checkParameter (host, spaceId, preset.space / 10.0f, (name + " Space").c_str());
+        checkParameter (host, lumensId, preset.lumens / 10.0f, (name + " Lumens").c_str());
+        checkParameter (host, toneId, preset.tone / 10.0f, (name + " Tone").c_str());
+        checkParameter (host, mixId, preset.mix / 100.0f, (name + " Mix").c_str());
+        checkParameter (host, bypassId, 0.0, (name + " Bypass").c_str());
+    }
+
+    return finishReport();
+}
+
 int usage (const char* program)
 {
     std::fprintf (stderr,
@@ -266,7 +424,9 @@ int usage (const char* program)
                   "       %s save-state <module> <output.state>\n"
                   "       %s restore <module> <input.state>\n"
                   "       %s hostile <module> %s\n"
-                  "       %s fault-in-module <module>\n",
+                  "       %s fault-in-module <module>\n"
+                  "       %s presets <module> <folder>\n",
+                  program,
                   program,
                   program,
                   program,
@@ -293,6 +453,9 @@ int main (int argc, char** argv)
 
     if (args.size() == 3 && args[0] == "restore")
         return restoreCommand (args[1], args[2]);
+
+    if (args.size() == 3 && args[0] == "presets")
+        return presetsCommand (args[1], args[2]);
 
     if (args.size() == 2 && args[0] == "fault-in-module")
         return faultInsideTheModule (args[1]);

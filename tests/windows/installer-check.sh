@@ -2,7 +2,9 @@
 # Checks the Windows installer under Wine, in a prefix of its own, the way a user or a studio's
 # script uses it:
 #   1. silent install (/S): the bundle in C:\Program Files\Common Files\VST3 with the built module's
-#      bytes; the raw host loads it from there and processes; the uninstall key and its values;
+#      bytes; the raw host loads it from there and processes; the factory presets in
+#      C:\ProgramData\VST3 Presets\<vendor>\<product>, restoring the table's values in the installed
+#      module; the uninstall key and its values;
 #   2. the same version again: one copy, one key;
 #   3. silent uninstall, run as QuietUninstallString says: nothing of ours left, the key gone, the
 #      crash logs and another maker's plug-in in the VST3 folder still there;
@@ -11,21 +13,22 @@
 #      copy, one key, at the current version; then uninstalled again.
 # Prints the installer's size and how long the installs take under Wine.
 #
-#   installer-check.sh WORK INSTALLER MODULE RAW_HOST NSI FILE_LISTER VERSION PRODUCT VENDOR URL COPYRIGHT
+#   installer-check.sh WORK INSTALLER MODULE RAW_HOST NSI FILE_LISTER VERSION PRODUCT VENDOR URL COPYRIGHT PRESETS
 #
 # INSTALLER is the built setup program, MODULE the built (stripped) module it must install,
+# PRESETS the folder of preset files it must install,
 # RAW_HOST the Windows build of PelorvaneRawHost, NSI and FILE_LISTER the installer's script and
 # cmake/write-nsis-file-lists.sh. Wine and makensis come from PELORVANE_WINE and
 # PELORVANE_MAKENSIS; wineserver is looked for beside Wine.
 set -euo pipefail
 
-if [ $# -ne 11 ]; then
+if [ $# -ne 12 ]; then
   sed -n '2,/^set -euo/p' "$0" | sed '$d' >&2
   exit 2
 fi
 
 work=$1 installer=$2 module=$3 raw_host=$4 nsi=$5 lister=$6
-version=$7 product=$8 vendor=$9 url=${10} copyright=${11}
+version=$7 product=$8 vendor=$9 url=${10} copyright=${11} presets=${12}
 wine=${PELORVANE_WINE:-wine}
 makensis=${PELORVANE_MAKENSIS:-makensis}
 wineserver=$(dirname "$(command -v "$wine")")/wineserver
@@ -56,6 +59,8 @@ bundle="$vst3_dir/$product.vst3"
 installed_module="$bundle/Contents/x86_64-win/$product.vst3"
 installed_module_windows="C:\\Program Files\\Common Files\\VST3\\$product.vst3\\Contents\\x86_64-win\\$product.vst3"
 uninstaller_dir="$drive_c/Program Files/$vendor/$product"
+installed_presets="$drive_c/ProgramData/VST3 Presets/$vendor/$product"
+installed_presets_windows="C:\\ProgramData\\VST3 Presets\\$vendor\\$product"
 
 # Our uninstall key as reg.exe prints it, read once per step; one value of it ("" when missing).
 read_key() { key_dump=$(quiet_wine reg query "$our_key" 2>/dev/null | tr -d '\r' || true); }
@@ -109,6 +114,10 @@ check "the bundle holds nothing else" same "$(cd "$bundle" && find . -type f)" "
 check "the raw host loads the installed module and processes" \
   quiet_wine "$raw_host" render "$installed_module_windows" 48000 "Z:$work/installed-render.f32"
 
+check "the factory presets are in $installed_presets_windows, byte for byte" diff -r "$presets" "$installed_presets"
+check "the installed presets restore their values in the installed module" \
+  quiet_wine "$raw_host" presets "$installed_module_windows" "$installed_presets_windows"
+
 check "the uninstall key $our_key exists" key_exists
 read_key
 sed 's/^/    /' <<<"$key_dump"
@@ -146,6 +155,7 @@ quiet_arguments=${quiet##*\" }
 quiet_wine "$quiet_program" $quiet_arguments
 wait_for_wine
 check "the uninstall key is gone" eval '! key_exists'
+check "the presets are gone, and the presets folder they were alone in" test ! -e "$drive_c/ProgramData/VST3 Presets"
 check "nothing of ours is left" same_files "$(snapshot)" "$before"
 check "the crash log is still there" test -f "$crash_logs/Crash 2026-01-02 03-04-05.txt"
 check "the other maker's plug-in is still there" test -f "$vst3_dir/Other.vst3/Contents/x86_64-win/Other.vst3"

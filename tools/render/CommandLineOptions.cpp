@@ -1,5 +1,7 @@
 #include "render/CommandLineOptions.h"
 
+#include "processor/FactoryPresets.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -39,7 +41,10 @@ public:
         for (index = 0; index < arguments.size() && result.error.isEmpty(); ++index)
             parseArgument (arguments[index]);
 
-        if (result.error.isEmpty() && ! result.settings.showHelp)
+        if (result.error.isEmpty())
+            startFromPreset();
+
+        if (result.error.isEmpty() && ! result.settings.showHelp && ! result.settings.listPresets)
             checkComplete();
 
         return result;
@@ -63,6 +68,10 @@ private:
             takeFile (name, result.settings.spectrogram);
         else if (name == "--vst3")
             takeFile (name, result.settings.vst3Bundle);
+        else if (name == "--preset")
+            takePreset (name);
+        else if (name == "--list-presets")
+            takeFlag (name, result.settings.listPresets);
         else if (name == "--bypass")
             takeFlag (name, result.settings.bypass);
         else if (name == "--float")
@@ -168,6 +177,35 @@ private:
             result.settings.knobValues[knob.parameterName] = static_cast<float> (*value);
     }
 
+    void takePreset (const juce::String& name)
+    {
+        if (auto value = takeValue (name))
+        {
+            const auto* preset = FactoryPresets::find (value->toStdString());
+
+            if (preset == nullptr)
+                return fail ("there is no factory preset called '" + *value + "' (--list-presets lists them)");
+
+            result.settings.preset = preset->name;
+        }
+    }
+
+    /** The preset's values for the knobs that no option set: options go on top, wherever they stand. */
+    void startFromPreset()
+    {
+        const auto* preset = FactoryPresets::find (result.settings.preset.toStdString());
+
+        if (preset == nullptr)
+            return;
+
+        const std::pair<const char*, float> values[] = {
+            { "Space", preset->space }, { "Lumens", preset->lumens }, { "Tone", preset->tone }, { "Mix", preset->mix }
+        };
+
+        for (const auto& [parameterName, value] : values)
+            result.settings.knobValues.emplace (parameterName, value);
+    }
+
     static const CommandLineOptions::KnobOption* findKnob (const juce::String& name)
     {
         for (const auto& knob : CommandLineOptions::knobs())
@@ -226,6 +264,22 @@ const std::vector<CommandLineOptions::KnobOption>& CommandLineOptions::knobs()
     return table;
 }
 
+juce::String CommandLineOptions::presetList()
+{
+    juce::String text;
+    text << "Factory presets (--preset NAME; Bypass is off in all of them):\n";
+
+    for (const auto& preset : FactoryPresets::all)
+        text << "  " << juce::String (preset.name).paddedRight (' ', 14)
+             << "  Space " << juce::String (preset.space, 1).paddedLeft (' ', 4)
+             << "  Lumens " << juce::String (preset.lumens, 1).paddedLeft (' ', 4)
+             << "  Tone " << juce::String (preset.tone, 1).paddedLeft (' ', 4)
+             << "  Mix " << juce::String (juce::roundToInt (preset.mix)).paddedLeft (' ', 3) << " %"
+             << "  " << preset.description << "\n";
+
+    return text;
+}
+
 juce::String CommandLineOptions::usage()
 {
     juce::String text;
@@ -254,7 +308,10 @@ juce::String CommandLineOptions::usage()
              << knob.parameterName << ": " << knob.meaning << ", "
              << formatNumber (knob.minimum) << " to " << formatNumber (knob.maximum) << "\n";
 
-    text << "  --bypass              render with the effect bypassed (the left input on both sides)\n"
+    text << "  --preset NAME         start from a factory preset (its four knobs); knob options given\n"
+         << "                        as well go on top of it\n"
+         << "  --list-presets        list the factory presets and what they are for\n"
+         << "  --bypass              render with the effect bypassed (the left input on both sides)\n"
          << "  --block N             host block size in samples, " << minimumBlockSize << " to " << maximumBlockSize << " (default 512)\n"
          << "  --tail SECONDS        longest tail rendered after the input ends (default 30, at most 600);\n"
          << "                        rendering stops earlier once the tail stays below -90 dBFS\n"
@@ -264,8 +321,8 @@ juce::String CommandLineOptions::usage()
          << "                        loads it, instead of the processor built into this tool\n"
          << "  -h, --help            show this text\n"
          << "\n"
-         << "Knobs not given keep the plug-in's defaults (5.0, 5.0, 5.0 and 50 %). Values snap to the\n"
-         << "knobs' steps (0.1, and 1 for Mix) as they would in a host.\n"
+         << "Knobs not given keep the preset's values, or else the plug-in's defaults (5.0, 5.0, 5.0\n"
+         << "and 50 %). Values snap to the knobs' steps (0.1, and 1 for Mix) as they would in a host.\n"
          << "\n"
          << "Exit status: 0 done, 1 the input, the output or the plug-in failed, 2 bad command line,\n"
          << "130 interrupted. A failed or interrupted run leaves no output file behind.\n";

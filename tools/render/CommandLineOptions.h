@@ -37,4 +37,7 @@ public:
     static constexpr double maximumTailSeconds = 600.0;
 
     static juce::String usage();
+
+    /** The factory presets, one a line: name, the four knobs, and what it is for. */
+    static juce::String presetList();
 };

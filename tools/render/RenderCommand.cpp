@@ -190,8 +190,10 @@ void RenderCommand::noteRendering (const InputSignal& input, const juce::String&
     const auto through = settings.vst3Bundle == juce::File() ? juce::String ("the built-in processor")
                                                              : "the VST3 module " + settings.vst3Bundle.getFullPathName();
 
+    const auto preset = settings.preset.isEmpty() ? juce::String() : "preset \"" + settings.preset + "\", ";
+
     note ("rendering " + input.getDescription() + " (" + secondsText (input.getLengthInSamples(), input.getSampleRate()) + " at "
-          + juce::String (input.getSampleRate()) + " Hz) through " + through + ": " + settingsText + "; "
+          + juce::String (input.getSampleRate()) + " Hz) through " + through + ": " + preset + settingsText + "; "
           + juce::String (settings.blockSize) + "-sample blocks");
 }
 

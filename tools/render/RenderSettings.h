@@ -13,6 +13,7 @@ struct RenderSettings
     juce::File vst3Bundle; // none: the processor linked into the tool
 
     std::map<juce::String, float> knobValues; // by parameter name; unset ones keep their defaults
+    juce::String preset; // the factory preset the knobs start from; none: the plug-in's defaults
     bool bypass = false;
 
     int blockSize = 512;
@@ -20,4 +21,5 @@ struct RenderSettings
     bool floatOutput = false;
 
     bool showHelp = false;
+    bool listPresets = false;
 };

@@ -36,6 +36,12 @@ int main (int argc, char* argv[])
         return RenderCommand::success;
     }
 
+    if (parsed.settings.listPresets)
+    {
+        std::fputs (CommandLineOptions::presetList().toRawUTF8(), stdout);
+        return RenderCommand::success;
+    }
+
     // Ctrl-C ends the run between two blocks, so its temporary files are cleaned up.
     std::signal (SIGINT, requestInterrupt);
     std::signal (SIGTERM, requestInterrupt);

@@ -1,0 +1,184 @@
+// Writes the factory presets (source/processor/FactoryPresets.h) in the forms hosts read, when
+// the project builds:
+//
+//   pelorvane-write-presets vst3 DIR
+//       One <name>.vstpreset per preset, written with the VST3 SDK's own preset-file code: the
+//       component state chunk holds exactly the processor's state block (what
+//       getStateInformation writes; the VST3 component's setState takes such a block as it is),
+//       the meta-information chunk the preset's name and the plug-in's name and category.
+//       Files in DIR that are no preset of the table are removed.
+//   pelorvane-write-presets lv2 BUNDLE
+//       One pset:Preset per preset (its label, comment and the state block as the plug-in's LV2
+//       client stores it) in BUNDLE/manifest.ttl, after what the framework wrote there. In the
+//       manifest itself, as the framework puts its own: jalv restores no state from a preset
+//       whose description lies in a file the manifest only points to.
+#include "processor/FactoryPresets.h"
+#include "processor/PluginConstants.h"
+#include "processor/PluginProcessor.h"
+
+// The SDK's headers, without the warnings our flags raise inside them.
+#if defined(__GNUC__)
+    #pragma GCC diagnostic push
+    #pragma GCC diagnostic ignored "-Wshadow"
+    #pragma GCC diagnostic ignored "-Wzero-as-null-pointer-constant"
+#endif
+#include <public.sdk/source/common/memorystream.h>
+#include <public.sdk/source/vst/vstpresetfile.h>
+#if defined(__GNUC__)
+    #pragma GCC diagnostic pop
+#endif
+
+#include <iostream>
+
+namespace
+{
+// Where the entries this tool adds to the manifest begin; what follows is replaced on every run.
+constexpr auto manifestMarker = "# Factory presets (written by pelorvane-write-presets)";
+
+juce::MemoryBlock stateBlock (const FactoryPreset& preset)
+{
+    PelorvaneAudioProcessor processor;
+    const std::pair<const char*, float> values[] = {
+        { "Bypass", 0.0f }, { "Space", preset.space }, { "Lumens", preset.lumens }, { "Tone", preset.tone }, { "Mix", preset.mix }
+    };
+
+    for (const auto& [id, value] : values)
+    {
+        auto* parameter = dynamic_cast<juce::RangedAudioParameter*> (processor.parameters.getParameter (id));
+        jassert (parameter != nullptr);
+        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+    }
+
+    juce::MemoryBlock block;
+    processor.getStateInformation (block);
+    return block;
+}
+
+juce::String metaInfo (const FactoryPreset& preset)
+{
+    juce::XmlElement info ("MetaInfo");
+    const std::pair<const char*, const char*> attributes[] = {
+        { "MediaType", "VstPreset" },
+        { "PlugInName", PluginConstants::pluginName },
+        { "PlugInCategory", PluginConstants::vst3SubCategory },
+        { "Name", preset.name },
+    };
+
+    for (const auto& [id, value] : attributes)
+    {
+        auto* attribute = info.createNewChildElement ("Attr");
+        attribute->setAttribute ("id", id);
+        attribute->setAttribute ("value", value);
+        attribute->setAttribute ("type", "string");
+        attribute->setAttribute ("flags", "writeProtected");
+    }
+
+    return info.toString();
+}
+
+bool writeVst3Preset (const FactoryPreset& preset, const juce::File& file)
+{
+    using namespace Steinberg;
+
+    auto block = stateBlock (preset);
+    IPtr<IBStream> componentState (new MemoryStream (block.getData(), (TSize) block.getSize()), false);
+    IPtr<IBStream> output (Vst::FileStream::open (file.getFullPathName().toRawUTF8(), "wb"), false);
+
+    if (output == nullptr)
+        return false;
+
+    const auto& id = PluginConstants::vst3ComponentClassId;
+    const auto xml = metaInfo (preset);
+
+    return Vst::PresetFile::savePreset (output, FUID (id[0], id[1], id[2], id[3]), componentState, nullptr, xml.toRawUTF8(), (int32) xml.getNumBytesAsUTF8());
+}
+
+int writeVst3 (const juce::File& dir)
+{
+    if (! dir.createDirectory())
+        return 1;
+
+    juce::StringArray names;
+
+    for (const auto& preset : FactoryPresets::all)
+    {
+        const auto file = dir.getChildFile (FactoryPresets::fileName (preset));
+        names.add (file.getFileName());
+
+        if (! writeVst3Preset (preset, file))
+        {
+            std::cerr << "pelorvane-write-presets: cannot write " << file.getFullPathName() << "\n";
+            return 1;
+        }
+    }
+
+    // A renamed or dropped preset must not live on in the installers.
+    for (const auto& entry : juce::RangedDirectoryIterator (dir, false, "*.vstpreset"))
+        if (! names.contains (entry.getFile().getFileName()))
+            entry.getFile().deleteFile();
+
+    return 0;
+}
+
+juce::String quoted (const juce::String& text)
+{
+    return "\"" + text.replace ("\\", "\\\\").replace ("\"", "\\\"") + "\"";
+}
+
+juce::String presetUri (const FactoryPreset& preset)
+{
+    return juce::String (PluginConstants::lv2Uri) + "/presets/" + FactoryPresets::slug (preset);
+}
+
+int writeLv2 (const juce::File& bundle)
+{
+    const juce::String uri (PluginConstants::lv2Uri);
+
+    // The plug-in's LV2 client keeps its state as the base64 form of the state block under this
+    // key. The prefixes are those the framework declares at the top of the manifest.
+    juce::String entries = "\n" + juce::String (manifestMarker) + "\n";
+
+    for (const auto& preset : FactoryPresets::all)
+        entries << "\n<" << presetUri (preset) << ">\n"
+                << "\ta pset:Preset ;\n"
+                << "\tlv2:appliesTo <" << uri << "> ;\n"
+                << "\trdfs:label " << quoted (preset.name) << " ;\n"
+                << "\trdfs:comment " << quoted (preset.description) << " ;\n"
+                << "\tstate:state [\n"
+                << "\t\t<" << uri << ":StateString> " << quoted (stateBlock (preset).toBase64Encoding()) << "\n"
+                << "\t] .\n";
+
+    const auto manifestFile = bundle.getChildFile ("manifest.ttl");
+    auto manifest = manifestFile.loadFileAsString();
+
+    if (manifest.isEmpty())
+    {
+        std::cerr << "pelorvane-write-presets: no manifest.ttl in " << bundle.getFullPathName() << "\n";
+        return 1;
+    }
+
+    if (! manifest.contains ("@prefix pset:") || ! manifest.contains ("@prefix state:"))
+    {
+        std::cerr << "pelorvane-write-presets: the manifest in " << bundle.getFullPathName() << " declares no pset: or state: prefix\n";
+        return 1;
+    }
+
+    manifest = manifest.upToFirstOccurrenceOf ("\n" + juce::String (manifestMarker), false, false);
+    return manifestFile.replaceWithText (manifest + entries) ? 0 : 1;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    if (argc != 3 || (std::string (argv[1]) != "vst3" && std::string (argv[1]) != "lv2"))
+    {
+        std::cerr << "usage: pelorvane-write-presets vst3 DIR\n"
+                     "       pelorvane-write-presets lv2 BUNDLE\n";
+        return 2;
+    }
+
+    const juce::ScopedJuceInitialiser_GUI framework;
+    const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (argv[2]);
+
+    return std::string (argv[1]) == "vst3" ? writeVst3 (target) : writeLv2 (target);
+}
