@@ -1,7 +1,7 @@
 #include "editor/KnobAttachment.h"
 
-KnobAttachment::KnobAttachment (juce::RangedAudioParameter& parameterToFollow, juce::Slider& knobToDrive)
-    : parameter (parameterToFollow), knob (knobToDrive)
+KnobAttachment::KnobAttachment (juce::RangedAudioParameter& parameterToFollow, juce::Slider& knobToDrive, const MessageThreadWatch& messageThreadToAsk)
+    : parameter (parameterToFollow), knob (knobToDrive), messageThread (messageThreadToAsk)
 {
     setUpKnob();
     showParameterValue();
@@ -67,7 +67,7 @@ void KnobAttachment::showChangesMadeElsewhere()
 
 void KnobAttachment::parameterValueChanged (int, float)
 {
-    if (! onMessageThread())
+    if (! messageThread.isMessageThread())
     {
         changedElsewhere.store (true);
         return;
@@ -75,11 +75,6 @@ void KnobAttachment::parameterValueChanged (int, float)
 
     changedElsewhere.store (false);
     showParameterValue();
-}
-
-bool KnobAttachment::onMessageThread() const noexcept
-{
-    return juce::Thread::getCurrentThreadId() == messageThread;
 }
 
 void KnobAttachment::sliderValueChanged (juce::Slider*)

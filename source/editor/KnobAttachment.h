@@ -3,6 +3,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "editor/MessageThreadWatch.h"
+
 #include <atomic>
 
 /** Binds a knob to a host parameter without ever posting from the thread that changes it.
@@ -21,7 +23,7 @@ class KnobAttachment : private juce::AudioProcessorParameter::Listener,
 {
 public:
     /** Message thread only, like the destructor. */
-    KnobAttachment (juce::RangedAudioParameter& parameterToFollow, juce::Slider& knobToDrive);
+    KnobAttachment (juce::RangedAudioParameter& parameterToFollow, juce::Slider& knobToDrive, const MessageThreadWatch& messageThreadToAsk);
     ~KnobAttachment() override;
 
     /** Message thread: moves the knob to the parameter if another thread changed it since. */
@@ -37,13 +39,11 @@ private:
 
     void setUpKnob();
     void showParameterValue();
-    bool onMessageThread() const noexcept;
 
     juce::RangedAudioParameter& parameter;
     juce::Slider& knob;
 
-    // Comparing thread identities takes no lock, unlike asking the message manager.
-    const juce::Thread::ThreadID messageThread = juce::Thread::getCurrentThreadId();
+    const MessageThreadWatch& messageThread;
     std::atomic<bool> changedElsewhere { false };
     bool showingParameterValue = false;
 

@@ -38,9 +38,6 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     , shareUrl (pageOnWebSite ("/pages/pelorvane-share-plugin"))
     , boardUrl (pageOnWebSite ("/pages/add-pelorvane-to-your-board"))
 {
-    if (juce::MessageManager::existsAndIsCurrentThread())
-        lastSeenMessageThread.store (juce::Thread::getCurrentThreadId());
-
     // Decoded meanwhile on a thread of its own; the first paint waits for it if need be.
     background.prepareFor (displayScale());
 
@@ -103,7 +100,7 @@ void PelorvaneAudioProcessorEditor::attachKnobs()
     const std::array<const char*, 4> ids { "Space", "Lumens", "Tone", "Mix" };
 
     for (size_t i = 0; i < knobs.size(); ++i)
-        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (ids[i]), *knobs[i]));
+        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (ids[i]), *knobs[i], messageThread));
 }
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
@@ -170,7 +167,7 @@ void PelorvaneAudioProcessorEditor::showBypass (bool bypassed)
 
 void PelorvaneAudioProcessorEditor::timerCallback()
 {
-    lastSeenMessageThread.store (juce::Thread::getCurrentThreadId());
+    messageThread.noteMessageThread();
 
     // Read again here, so that a burst of changes ends on the latest value.
     if (bypassChangedElsewhere.exchange (false))
@@ -213,23 +210,13 @@ void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parame
     if (parameterID != bypassId)
         return;
 
-    if (! isMessageThread())
+    if (! messageThread.isMessageThread())
     {
         bypassChangedElsewhere.store (true);
         return;
     }
 
     showBypass (newValue >= 0.5f);
-}
-
-bool PelorvaneAudioProcessorEditor::isMessageThread() const
-{
-    // Comparing thread identities takes no lock; asking the message manager takes its lock, so
-    // only the thread it is likely to say yes to asks it. It has the last word because the
-    // framework can move its message thread: a Linux host lending its run loop makes its own
-    // thread the message thread once the window is attached.
-    return juce::Thread::getCurrentThreadId() == lastSeenMessageThread.load()
-           && juce::MessageManager::existsAndIsCurrentThread();
 }
 
 std::vector<KeyboardAccess::Control> PelorvaneAudioProcessorEditor::controlsInTabOrder()

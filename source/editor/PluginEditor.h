@@ -5,6 +5,7 @@
 
 #include "editor/KeyboardAccess.h"
 #include "editor/KnobAttachment.h"
+#include "editor/MessageThreadWatch.h"
 #include "editor/EditorBackground.h"
 #include "editor/EditorPictures.h"
 #include "editor/OmbrixSlider.h"
@@ -57,7 +58,6 @@ private:
     void setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url);
     void showCurrentBypass();
     void showBypass (bool bypassed);
-    bool isMessageThread() const;
     void switchBypassFromFootswitch();
     void timerCallback() override;
     void describeForScreenReaders();
@@ -114,12 +114,8 @@ private:
     // Set when "Bypass" changed on a thread other than the message thread; the timer shows it.
     std::atomic<bool> bypassChangedElsewhere { false };
 
-    // The framework's message thread as last seen: at construction if that runs on it, then by
-    // the timer, which only ever runs on it. Not necessarily the thread that built the editor:
-    // a Linux host that lends no run loop builds it on its own thread while the framework's
-    // messages run on another. Lets every other thread (the audio thread above all) see without
-    // a lock that it is not the message thread; on this one the framework has the last word.
-    std::atomic<juce::Thread::ThreadID> lastSeenMessageThread { nullptr };
+    // Which thread the framework runs its messages on; the knobs' attachments ask it too.
+    MessageThreadWatch messageThread;
 
     // Repaints the window where the display's vertical-blank signal never comes (Wine).
     RepaintFallback repaintFallback { *this };
