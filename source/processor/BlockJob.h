@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-/** What the effect does to one audio block (Part 1.1), free of any framework, so that the
+/** What the effect does to one audio block, free of any framework, so that the
     plug-in's processor and the web page's engine run the same code: the left input over the
     right (non-finite input taken as silence), Bypass leaving the block so and the network
     untouched (its tail frozen), otherwise the four zones written by label and the network run

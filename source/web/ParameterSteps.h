@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-/** What a knob parameter of the plug-in (Part 1.1: range 0 to maximum, a step, linear) stores
+/** What a knob parameter of the plug-in (range 0 to maximum, a step, linear) stores
     when it is given a value: the framework's single-precision arithmetic written out without
     the framework, so that the web page's knobs and its render settings land on exactly the
     values the plug-in's parameters (and the renderer's options) do. Tested against the

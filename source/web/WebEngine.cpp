@@ -65,7 +65,7 @@ private:
 };
 } // namespace
 
-/** The processor's audio members (Part 1.1) and two channels, in one allocation. */
+/** The processor's audio members and two channels, in one allocation. */
 struct PelorvaneWebEngine
 {
     LabelZones zoneMap;

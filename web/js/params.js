@@ -1,4 +1,4 @@
-// The pedal's five controls as the plug-in's host parameters define them (Part 1.1), and the
+// The pedal's five controls as the plug-in's host parameters define them, and the
 // single-precision arithmetic with which those parameters store a value (the framework's
 // NormalisableRange: a step from 0, linear), written with Math.fround so that every value the
 // page sets is the one the plug-in's parameter would hold. The engine's own copy
@@ -50,7 +50,7 @@ export function valueText(knob, value) {
   return value.toFixed(knob.decimals);
 }
 
-/** The film strip's frame for a value (Part 3.2): linear in the value, rounded up. */
+/** The film strip's frame for a value: linear in the value, rounded up. */
 export function frameFor(knob, value) {
   return Math.ceil(((value - 0) / (knob.max - 0)) * 99);
 }

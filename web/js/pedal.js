@@ -56,7 +56,7 @@ class Knob {
     element.dataset.knob = knob.id;
 
     // The pointer frame: a quarter of the strip's frame size at the knob's top-left corner,
-    // reaching past its 90 x 90 bounds (Part 3.2).
+    // reaching past its 90 x 90 bounds.
     this.frameSize = Math.floor(strip.naturalWidth / 4);
     const canvas = document.createElement('canvas');
     canvas.className = 'knob-frame';
