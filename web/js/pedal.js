@@ -1,4 +1,4 @@
-// The pedal (Parts 3.1 and 3.2): the plug-in's pictures at 630 x 801 CSS pixels, four knobs
+// The pedal, as the plug-in draws it: the plug-in's pictures at 630 x 801 CSS pixels, four knobs
 // drawn from the film strip, the footswitch that takes clicks only on its opaque body, the lamp,
 // and the two link buttons; with keyboard and screen-reader access.
 
