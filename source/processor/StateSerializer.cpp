@@ -212,6 +212,7 @@ void StateSerializer::restore (const void* data, int sizeInBytes)
     // takes as well, and nothing of ours writes into it afterwards.
     writeSettledValues (newState);
     parameters.replaceState (newState);
+    settleInBetweenSwitches();
 }
 
 std::unique_ptr<juce::XmlElement> StateSerializer::readDocument (const void* data, int sizeInBytes) const
@@ -240,6 +241,21 @@ void StateSerializer::writeValuesIntoRecords()
         // Also replaces values the parameter snapped or clamped, and text that read as 0.
         if (auto record = findRecord (parameters.state, parameter->paramID); record.isValid())
             record.setProperty (valueProperty, parameters.getRawParameterValue (parameter->paramID)->load(), nullptr);
+    }
+}
+
+void StateSerializer::settleInBetweenSwitches()
+{
+    // A host may set a switch to a value between its two positions; the switch keeps that value
+    // and reads it as the nearer position. When the restored record names that position the
+    // container leaves the switch alone, and the host would read back its own in-between value
+    // instead of the one the state was saved with.
+    for (auto* parameter : getRangedParameters())
+    {
+        const auto restored = parameter->convertTo0to1 (parameters.getRawParameterValue (parameter->paramID)->load());
+
+        if (parameter->getValue() != restored)
+            parameter->setValueNotifyingHost (restored);
     }
 }
 

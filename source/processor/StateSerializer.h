@@ -33,6 +33,7 @@ private:
     void dropUnreadableValues (juce::ValueTree& newState) const;
     void addMissingRecords (juce::ValueTree& newState) const;
     void writeSettledValues (juce::ValueTree& newState) const;
+    void settleInBetweenSwitches();
     juce::Array<juce::RangedAudioParameter*> getRangedParameters() const;
 
     juce::AudioProcessorValueTreeState& parameters;

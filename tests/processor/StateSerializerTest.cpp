@@ -404,6 +404,12 @@ TEST_F (StateSerializerTest, StoredValuesAreSnappedClampedOrDefaulted)
     setPlain ("Space", 3.0f);
     restore (documentBlock ("<Pelorvane><PARAM id=\"Space\" value=\"nan\"/></Pelorvane>"));
     EXPECT_EQ (plain ("Space"), 5.0f);
+
+    // A host may leave the switch between its positions; the restored state puts it on one.
+    auto* bypass = processor->parameters.getParameter ("Bypass");
+    bypass->setValueNotifyingHost (0.573f);
+    restore (documentBlock ("<Pelorvane><PARAM id=\"Bypass\" value=\"1.0\"/></Pelorvane>"));
+    EXPECT_EQ (bypass->getValue(), 1.0f);
 }
 
 // The records are filled in before the container installs the tree, and nothing is written into
