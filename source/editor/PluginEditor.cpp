@@ -63,6 +63,14 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     addAndMakeVisible (shareButton);
     addAndMakeVisible (boardButton);
 
+    // The pictures of the switch, the lamp and the links are scaled to fit: each is kept as drawn
+    // at the display's scale and redrawn only when it changes, not scaled again on every paint.
+    for (juce::Component* button : { (juce::Component*) &footswitch, (juce::Component*) &bypassLamp, (juce::Component*) &shareButton, (juce::Component*) &boardButton })
+        button->setBufferedToImage (true);
+
+    // The background covers the whole window, so nothing behind it needs drawing.
+    setOpaque (true);
+
     describeForScreenReaders();
     setSize (windowWidth, windowHeight);
 
