@@ -33,6 +33,26 @@ target_link_options(Pelorvane_VST3 PRIVATE -static -static-libgcc -static-libstd
 # alignment Wine reads the whole module into memory: some 15 MiB for every process that loads it.
 target_link_options(Pelorvane_VST3 PRIVATE -Wl,--file-alignment,4096)
 
+# The framework's file dialogs, which the plug-in never shows, are the module's only use of
+# comdlg32; loading it with the module costs a process that has not loaded it yet some 12 MiB
+# under Wine. It is loaded when first called instead, through a delay-import library.
+set(PELORVANE_COMDLG32_DELAY_DEF "${CMAKE_CURRENT_BINARY_DIR}/comdlg32-delay.def")
+set(PELORVANE_COMDLG32_DELAY_LIB "${CMAKE_CURRENT_BINARY_DIR}/libcomdlg32-delay.a")
+file(WRITE "${PELORVANE_COMDLG32_DELAY_DEF}" "LIBRARY comdlg32.dll\nEXPORTS\nGetOpenFileNameW\nGetSaveFileNameW\n")
+add_custom_command(
+    OUTPUT "${PELORVANE_COMDLG32_DELAY_LIB}"
+    COMMAND "${CMAKE_DLLTOOL}" --input-def comdlg32-delay.def --dllname comdlg32.dll
+            --output-delaylib libcomdlg32-delay.a
+    DEPENDS "${PELORVANE_COMDLG32_DELAY_DEF}"
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
+    VERBATIM)
+add_custom_target(PelorvaneComdlg32Delay DEPENDS "${PELORVANE_COMDLG32_DELAY_LIB}")
+add_dependencies(PelorvaneFramework PelorvaneComdlg32Delay)
+# Right after the framework's own library, ahead of the system's comdlg32 it names.
+get_target_property(framework_links PelorvaneFramework INTERFACE_LINK_LIBRARIES)
+set_property(TARGET PelorvaneFramework PROPERTY INTERFACE_LINK_LIBRARIES
+    "${PELORVANE_COMDLG32_DELAY_LIB};delayimp;${framework_links}")
+
 # The framework adds no resource script to a VST3 module. Its strings are PELORVANE_PRODUCT,
 # PELORVANE_VENDOR and PELORVANE_COPYRIGHT from CMakeLists.txt.
 set(PELORVANE_RC_MANIFEST "${PROJECT_SOURCE_DIR}/source/windows/Pelorvane.manifest")
