@@ -81,6 +81,7 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
 PelorvaneAudioProcessorEditor::~PelorvaneAudioProcessorEditor()
 {
     stopTimer();
+    cancelPendingUpdate();
     juce::ImageCache::releaseUnusedImages();
 
     for (auto* knob : knobs)
@@ -211,6 +212,23 @@ void PelorvaneAudioProcessorEditor::resized()
     bypassLamp.setBounds (lampBounds);
     shareButton.setBounds (shareButtonBounds);
     boardButton.setBounds (boardButtonBounds);
+}
+
+void PelorvaneAudioProcessorEditor::parentHierarchyChanged()
+{
+    // The framework paints a new system window at its next display tick, up to a frame later;
+    // painting it as soon as the host's call has returned shows the pedal whole that much sooner.
+    if (auto* peer = getPeer(); peer != nullptr && peer != peerPaintedAtOnce)
+    {
+        peerPaintedAtOnce = peer;
+        triggerAsyncUpdate();
+    }
+}
+
+void PelorvaneAudioProcessorEditor::handleAsyncUpdate()
+{
+    if (auto* peer = getPeer())
+        peer->performAnyPendingRepaintsNow();
 }
 
 void PelorvaneAudioProcessorEditor::parameterChanged (const juce::String& parameterID, float newValue)

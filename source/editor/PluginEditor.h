@@ -25,7 +25,8 @@ class PelorvaneAudioProcessor;
 */
 class PelorvaneAudioProcessorEditor : public juce::AudioProcessorValueTreeState::Listener,
                                       public juce::AudioProcessorEditor,
-                                      private juce::Timer
+                                      private juce::Timer,
+                                      private juce::AsyncUpdater
 {
 public:
     explicit PelorvaneAudioProcessorEditor (PelorvaneAudioProcessor& processorToEdit);
@@ -34,6 +35,7 @@ public:
     void paint (juce::Graphics& g) override;
     void paintOverChildren (juce::Graphics& g) override;
     void resized() override;
+    void parentHierarchyChanged() override;
 
     /** Also starts decoding, meanwhile, the background for the new scale. */
     void setScaleFactor (float newScale) override;
@@ -58,6 +60,7 @@ private:
     void setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url);
     void showCurrentBypass();
     void showBypass (bool bypassed);
+    void handleAsyncUpdate() override;
     void switchBypassFromFootswitch();
     void timerCallback() override;
     void describeForScreenReaders();
@@ -119,6 +122,9 @@ private:
 
     // Repaints the window where the display's vertical-blank signal never comes (Wine).
     RepaintFallback repaintFallback { *this };
+
+    // The system window the pedal was last painted into as soon as it appeared; only compared.
+    const juce::ComponentPeer* peerPaintedAtOnce = nullptr;
 
     // Last, so that they are destroyed before the controls they drive.
     std::vector<std::unique_ptr<KnobAttachment>> knobAttachments;
