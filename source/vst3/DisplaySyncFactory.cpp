@@ -111,10 +111,18 @@ using CreateFactoryFunction = HRESULT (WINAPI*) (REFIID, void**);
 
 CreateFactoryFunction systemCreateFactory()
 {
-    // Loaded once and kept: the framework holds the factory until the process ends.
+    // Loaded once and kept: the framework holds the factory until the process ends. Only the
+    // system's own copy, never one that happens to lie beside the host.
     static const auto function = []
     {
-        const auto dxgi = LoadLibraryW (L"dxgi.dll");
+        wchar_t path[MAX_PATH] = {};
+        const auto length = GetSystemDirectoryW (path, MAX_PATH);
+
+        if (length == 0 || length + 10 >= MAX_PATH)
+            return CreateFactoryFunction {};
+
+        lstrcatW (path, L"\\dxgi.dll");
+        const auto dxgi = LoadLibraryW (path);
         return dxgi != nullptr ? reinterpret_cast<CreateFactoryFunction> (reinterpret_cast<void*> (GetProcAddress (dxgi, "CreateDXGIFactory")))
                                : nullptr;
     }();
