@@ -4,7 +4,16 @@
 
 void EditorBackground::prepareFor (float scale)
 {
-    EditorPictures::decodeInBackground (EditorPictures::backgroundFor (EditorPictures::resolutionFor (scale)));
+    const auto resolution = EditorPictures::resolutionFor (scale);
+
+    // Other scales draw a copy made from the full-size picture, not one of these.
+    if (isDrawnPixelForPixel (scale, resolution))
+        EditorPictures::decodeInBackground (EditorPictures::backgroundFor (resolution));
+}
+
+bool EditorBackground::isDrawnPixelForPixel (float scale, int resolution)
+{
+    return std::abs (scale - (float) resolution) < 1.0e-3f;
 }
 
 void EditorBackground::draw (juce::Graphics& g, juce::Rectangle<int> area)
@@ -16,9 +25,11 @@ void EditorBackground::draw (juce::Graphics& g, juce::Rectangle<int> area)
     const auto resolution = EditorPictures::resolutionFor (scale);
 
     // At 100 % and 200 %, the picture made for that scale, pixel for pixel.
-    if (std::abs (scale - (float) resolution) < 1.0e-3f)
+    if (isDrawnPixelForPixel (scale, resolution))
     {
-        const auto picture = EditorPictures::get (EditorPictures::backgroundFor (resolution));
+        const auto background = EditorPictures::backgroundFor (resolution);
+        EditorPictures::noteBackgroundDrawn (background);
+        const auto picture = EditorPictures::get (background);
 
         if (! picture.isValid() || picture.getBounds() == (area.withZeroOrigin() * resolution))
         {

@@ -134,6 +134,19 @@ public:
 
     bool isDecoded() const { return decoded; }
 
+    /** Clears the picture unless it is being decoded right now; says whether it did. */
+    bool tryClear()
+    {
+        const std::unique_lock<std::mutex> hold (lock, std::try_to_lock);
+
+        if (! hold.owns_lock())
+            return false;
+
+        image = {};
+        decoded = false;
+        return true;
+    }
+
     void clear()
     {
         const std::lock_guard<std::mutex> hold (lock);
@@ -213,9 +226,27 @@ public:
         for (auto& slot : pictures)
             slot.clear();
 
+        for (auto& flag : drawn)
+            flag = false;
+
         frames1x.clear();
         frames2x.clear();
     }
+
+    void noteBackgroundDrawn (Picture background)
+    {
+        lastDrawn = background == Picture::background2x ? 2 : 1;
+
+        if (drawn[backgroundIndex (background)].exchange (true))
+            return;
+
+        const auto other = background == Picture::background2x ? Picture::background1x : Picture::background2x;
+
+        if (! drawn[backgroundIndex (other)])
+            drop (other);
+    }
+
+    int lastResolutionDrawn() const { return lastDrawn; }
 
     juce::Image get (Picture picture)
     {
@@ -270,6 +301,36 @@ private:
 
     Slot& slotOf (Picture picture) { return pictures[size_t (picture)]; }
 
+    static size_t backgroundIndex (Picture background) { return background == Picture::background2x ? 1 : 0; }
+
+    /** Frees a background, or has the background thread free it if it is decoding it right now. */
+    void drop (Picture background)
+    {
+        {
+            const std::lock_guard<std::mutex> hold (queueLock);
+            queue.erase (std::remove (queue.begin(), queue.end(), background), queue.end());
+        }
+
+        // Flagged first, so that a decode ending meanwhile either sees the flag or leaves the
+        // slot free to clear here.
+        auto& flag = dropWhenDecoded[backgroundIndex (background)];
+        flag = true;
+
+        if (slotOf (background).tryClear())
+            flag = false;
+    }
+
+    /** After a background decode: frees the picture if it was dropped meanwhile and no window
+        has drawn it since. */
+    void dropIfUndrawn (Picture picture)
+    {
+        if (picture != Picture::background1x && picture != Picture::background2x)
+            return;
+
+        if (dropWhenDecoded[backgroundIndex (picture)].exchange (false) && ! drawn[backgroundIndex (picture)])
+            slotOf (picture).clear();
+    }
+
     void work()
     {
         for (;;)
@@ -298,6 +359,7 @@ private:
                                                    if (before)
                                                        before();
                                                });
+            dropIfUndrawn (picture);
         }
     }
 
@@ -315,6 +377,8 @@ private:
 
     std::mutex keepersLock;
     int keepers = 0;
+    std::array<std::atomic<bool>, 2> drawn {}, dropWhenDecoded {};
+    std::atomic<int> lastDrawn { 0 };
 
     std::array<Slot, 8> pictures;
     FrameSequence frames1x { DerivedPictures::knob_strip_105_pngs, DerivedPictures::knob_strip_105_pngsSize };
@@ -354,6 +418,16 @@ juce::Image EditorPictures::fullSizeBackground()
 juce::Image EditorPictures::knobFrame (int frameIndex, int resolution)
 {
     return PictureStore::instance().knobFrame (frameIndex, resolution);
+}
+
+void EditorPictures::noteBackgroundDrawn (Picture background)
+{
+    PictureStore::instance().noteBackgroundDrawn (background);
+}
+
+int EditorPictures::lastResolutionDrawn()
+{
+    return PictureStore::instance().lastResolutionDrawn();
 }
 
 void EditorPictures::decodeInBackground (Picture picture)

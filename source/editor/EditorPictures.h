@@ -62,6 +62,14 @@ public:
         strip's frame size at 1, half of it at 2. Null if it does not decode. */
     static juce::Image knobFrame (int frameIndex, int resolution);
 
+    /** Notes that a window draws this background. The other one is freed if it was only decoded
+        ahead and no window has drawn it: a window decodes the background of the scale it expects
+        to open at, and a host may then show it at the other. A background once drawn stays. */
+    static void noteBackgroundDrawn (Picture background);
+
+    /** The resolution of the background drawn last in this process; 0 before any. */
+    static int lastResolutionDrawn();
+
     /** Starts decoding the picture on a thread of its own, unless it is decoded or queued;
         returns at once. */
     static void decodeInBackground (Picture picture);

@@ -38,8 +38,10 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     , shareUrl (pageOnWebSite ("/pages/pelorvane-share-plugin"))
     , boardUrl (pageOnWebSite ("/pages/add-pelorvane-to-your-board"))
 {
-    // Decoded meanwhile on a thread of its own; the first paint waits for it if need be.
-    background.prepareFor (displayScale());
+    // Decoded meanwhile on a thread of its own; the first paint waits for it if need be. A window
+    // most likely opens at the scale the one before it was drawn at.
+    const auto earlier = EditorPictures::lastResolutionDrawn();
+    background.prepareFor (earlier > 0 ? (float) earlier : displayScale());
 
     audioProcessor.parameters.addParameterListener (bypassId, this);
 
@@ -194,7 +196,10 @@ void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
 void PelorvaneAudioProcessorEditor::setScaleFactor (float newScale)
 {
     AudioProcessorEditor::setScaleFactor (newScale);
-    background.prepareFor (newScale * displayScale());
+
+    // The host's window hands every new window the scale it has, most often the one it had.
+    if (std::exchange (scaleFactorSet, newScale) != newScale)
+        background.prepareFor (newScale * displayScale());
 }
 
 void PelorvaneAudioProcessorEditor::paintOverChildren (juce::Graphics& g)

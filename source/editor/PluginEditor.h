@@ -37,7 +37,7 @@ public:
     void resized() override;
     void parentHierarchyChanged() override;
 
-    /** Also starts decoding, meanwhile, the background for the new scale. */
+    /** Also starts decoding, meanwhile, the background for a new scale. */
     void setScaleFactor (float newScale) override;
 
     /** May be called on any thread; the lamp and the footswitch are only ever touched on the
@@ -122,6 +122,9 @@ private:
 
     // Repaints the window where the display's vertical-blank signal never comes (Wine).
     RepaintFallback repaintFallback { *this };
+
+    // The scale the host last asked for; a new window starts at 100 %.
+    float scaleFactorSet = 1.0f;
 
     // The system window the pedal was last painted into as soon as it appeared; only compared.
     const juce::ComponentPeer* peerPaintedAtOnce = nullptr;

@@ -790,3 +790,31 @@ TEST_F (EditorTest, PicturesStayDecodedWhileAnInstanceLives)
     EditorPictures::Keeper nextInstance;
     EXPECT_NE (EditorPictures::get (EditorPictures::Picture::background1x), background);
 }
+
+TEST_F (EditorTest, ABackgroundOnlyDecodedAheadIsFreedWhenTheWindowShowsTheOther)
+{
+    // A new instance in a process that has no pictures decoded or drawn.
+    editor.reset();
+    processor.reset();
+    testing::internal::CaptureStdout();
+    processor = std::make_unique<PelorvaneAudioProcessor>();
+    testing::internal::GetCapturedStdout();
+
+    const auto pictureAt100 = [] { return EditorPictures::get (EditorPictures::Picture::background1x); };
+    const auto idle = [] { return pumpMessagesUntil ([] { return ! EditorPictures::isDecodingInBackground(); }); };
+
+    // Decoded ahead for 100 %, then shown at 200 %: freed, and decoded afresh when asked for.
+    openEditor();
+    ASSERT_TRUE (idle());
+    const auto decodedAhead = pictureAt100();
+    snapshot (2.0f);
+    ASSERT_TRUE (idle());
+    const auto afresh = pictureAt100();
+    EXPECT_NE (afresh, decodedAhead);
+
+    // Once a window has drawn it, it stays whatever scale windows are shown at.
+    snapshot();
+    snapshot (2.0f);
+    ASSERT_TRUE (idle());
+    EXPECT_EQ (pictureAt100(), afresh);
+}
