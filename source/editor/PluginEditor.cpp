@@ -67,7 +67,7 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
 
     // The pictures of the switch, the lamp and the links are scaled to fit: each is kept as drawn
     // at the display's scale and redrawn only when it changes, not scaled again on every paint.
-    for (juce::Component* button : { (juce::Component*) &footswitch, (juce::Component*) &bypassLamp, (juce::Component*) &shareButton, (juce::Component*) &boardButton })
+    for (auto* button : { &footswitch, &bypassLamp, &shareButton, &boardButton })
         button->setBufferedToImage (true);
 
     // The background covers the whole window, so nothing behind it needs drawing.
@@ -84,7 +84,6 @@ PelorvaneAudioProcessorEditor::~PelorvaneAudioProcessorEditor()
 {
     stopTimer();
     cancelPendingUpdate();
-    juce::ImageCache::releaseUnusedImages();
 
     for (auto* knob : knobs)
         knob->setLookAndFeel (nullptr);
