@@ -8,6 +8,7 @@
 #include "editor/MessageThreadWatch.h"
 #include "editor/EditorBackground.h"
 #include "editor/EditorPictures.h"
+#include "editor/EditorUnderlay.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
 #include "editor/RepaintFallback.h"
@@ -122,6 +123,9 @@ private:
 
     // Repaints the window where the display's vertical-blank signal never comes (Wine).
     RepaintFallback repaintFallback { *this };
+
+    // Keeps the host's container from filling the window black under the scaled pedal.
+    EditorUnderlay underlay { *this };
 
     // The scale the host last asked for; a new window starts at 100 %.
     float scaleFactorSet = 1.0f;

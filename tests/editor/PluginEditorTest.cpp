@@ -719,6 +719,36 @@ TEST_F (EditorTest, IsSharpAtTwiceTheScale)
     EXPECT_LT (meanDifference (shown, sharp, spacePointer), 0.5);
 }
 
+TEST_F (EditorTest, TheHostsContainerPaintsNothingUnderTheScaledPedal)
+{
+    // Like the plug-in wrapper's: opaque, and filling itself on every paint it gets.
+    struct Container : juce::Component
+    {
+        int paints = 0;
+        void paint (juce::Graphics& g) override
+        {
+            ++paints;
+            g.fillAll (juce::Colours::red);
+        }
+    } container;
+
+    container.setOpaque (true);
+    container.addAndMakeVisible (*editor);
+    editor->setScaleFactor (2.0f);
+    container.setSize (1260, 1602);
+    container.createComponentSnapshot (container.getLocalBounds());
+    EXPECT_EQ (container.paints, 0);
+
+    // At 150 % the pedal covers 945 pixels of a 946-pixel-wide container: the sliver is black.
+    editor->setScaleFactor (1.5f);
+    container.setSize (946, 1202);
+    const auto shown = container.createComponentSnapshot (container.getLocalBounds());
+    EXPECT_EQ (container.paints, 0);
+    EXPECT_EQ (shown.getPixelAt (945, 600), juce::Colours::black);
+
+    container.removeChildComponent (editor.get());
+}
+
 TEST_F (EditorTest, AtOtherScalesLooksAsDrawnFromTheFullSizePictures)
 {
     // 150 %, a common display setting, as a window at that scale paints: the background from a
