@@ -14,6 +14,11 @@
 #include <utility>
 #include <vector>
 
+#if JUCE_LINUX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace
 {
 using Picture = EditorPictures::Picture;
@@ -49,11 +54,95 @@ Bytes bytesOf (Picture picture)
     return { nullptr, 0 };
 }
 
+/** Lets the system take back the pages of embedded bytes that have been read and are not
+    needed again soon: they are part of the module's file, so they come back from it if they
+    are. Only whole pages inside the bytes; nothing else lies on those. */
+void releasePagesOf ([[maybe_unused]] const char* data, [[maybe_unused]] size_t size)
+{
+   #if JUCE_LINUX
+    const auto pageSize = (std::uintptr_t) sysconf (_SC_PAGESIZE);
+    const auto first = ((std::uintptr_t) data + pageSize - 1) / pageSize * pageSize;
+    const auto end = ((std::uintptr_t) data + size) / pageSize * pageSize;
+
+    if (end > first)
+        madvise ((void*) first, end - first, MADV_DONTNEED);
+   #endif
+}
+
 juce::Image decodePng (const char* data, size_t size)
 {
     juce::MemoryInputStream stream (data, size, false);
     return juce::PNGImageFormat().decodeImage (stream);
 }
+
+#if JUCE_WINDOWS
+/** An opaque picture whose pixels are four bytes apart, as in the buffer the framework's Windows
+    window paints into on a 32-bit display: the framework then copies its rows whole instead of
+    pixel by pixel. */
+class FourBytePixelData : public juce::ImagePixelData
+{
+public:
+    FourBytePixelData (int w, int h)
+        : ImagePixelData (juce::Image::RGB, w, h), pixels (size_t (w) * size_t (h) * 4)
+    {
+    }
+
+    std::unique_ptr<juce::LowLevelGraphicsContext> createLowLevelContext() override
+    {
+        sendDataChangeMessage();
+        return std::make_unique<juce::LowLevelGraphicsSoftwareRenderer> (juce::Image (*this));
+    }
+
+    void initialiseBitmapData (juce::Image::BitmapData& bitmap, int x, int y, juce::Image::BitmapData::ReadWriteMode mode) override
+    {
+        const auto offset = size_t (x) * 4 + size_t (y) * size_t (width) * 4;
+        bitmap.data = pixels.data() + offset;
+        bitmap.size = pixels.size() - offset;
+        bitmap.pixelFormat = pixelFormat;
+        bitmap.lineStride = width * 4;
+        bitmap.pixelStride = 4;
+
+        if (mode != juce::Image::BitmapData::readOnly)
+            sendDataChangeMessage();
+    }
+
+    Ptr clone() override
+    {
+        auto* copy = new FourBytePixelData (width, height);
+        copy->pixels = pixels;
+        return *copy;
+    }
+
+    std::unique_ptr<juce::ImageType> createType() const override { return std::make_unique<juce::SoftwareImageType>(); }
+
+private:
+    std::vector<juce::uint8> pixels;
+};
+
+juce::Image withFourBytePixels (const juce::Image& picture)
+{
+    if (! picture.isValid() || picture.getFormat() != juce::Image::RGB)
+        return picture;
+
+    juce::Image copy (new FourBytePixelData (picture.getWidth(), picture.getHeight()));
+    const juce::Image::BitmapData from (picture, juce::Image::BitmapData::readOnly);
+    juce::Image::BitmapData to (copy, juce::Image::BitmapData::writeOnly);
+
+    for (int y = 0; y < picture.getHeight(); ++y)
+    {
+        const auto* source = from.getLinePointer (y);
+        auto* destination = to.getLinePointer (y);
+
+        for (int x = 0; x < picture.getWidth(); ++x, source += from.pixelStride, destination += 4)
+        {
+            std::memcpy (destination, source, 3);
+            destination[3] = 0xff;
+        }
+    }
+
+    return copy;
+}
+#endif
 
 std::uint32_t bigEndian32 (const char* bytes)
 {
@@ -296,7 +385,22 @@ private:
     static juce::Image decode (Picture picture)
     {
         const auto bytes = bytesOf (picture);
-        return decodePng (bytes.data, size_t (bytes.size));
+        auto image = decodePng (bytes.data, size_t (bytes.size));
+
+        if (picture != Picture::background1x && picture != Picture::background2x)
+            return image;
+
+        // Read once per process: the compressed background is as large as a third of its
+        // picture and would otherwise stay in memory beside it.
+        releasePagesOf (bytes.data, size_t (bytes.size));
+
+       #if JUCE_WINDOWS
+        // The only picture that fills the window: copied row by row, a full paint takes a
+        // fraction of the time.
+        return withFourBytePixels (image);
+       #else
+        return image;
+       #endif
     }
 
     Slot& slotOf (Picture picture) { return pictures[size_t (picture)]; }
@@ -412,7 +516,9 @@ juce::Image EditorPictures::get (Picture picture)
 
 juce::Image EditorPictures::fullSizeBackground()
 {
-    return decodePng (BinaryData::Background_png, size_t (BinaryData::Background_pngSize));
+    auto picture = decodePng (BinaryData::Background_png, size_t (BinaryData::Background_pngSize));
+    releasePagesOf (BinaryData::Background_png, size_t (BinaryData::Background_pngSize));
+    return picture;
 }
 
 juce::Image EditorPictures::knobFrame (int frameIndex, int resolution)
