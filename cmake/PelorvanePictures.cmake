@@ -34,26 +34,36 @@ set(PELORVANE_DERIVED_PICTURES
     "${derived_dir}/knob_strip_105.pngs"
     "${derived_dir}/knob_strip_210.pngs")
 
+# The footswitch, the lamp and the link buttons: full-size name, width drawn at 100 % and 200 %.
+set(derived_controls stompSwitchUp 180 stompSwitchDown 180 LED_on 50 LED_off 50 button1 206 button2 206)
+set(control_originals)
+while(derived_controls)
+    list(POP_FRONT derived_controls name width)
+    math(EXPR width2x "${width} * 2")
+    list(APPEND PELORVANE_DERIVED_PICTURES "${derived_dir}/${name}_${width}.png" "${derived_dir}/${name}_${width2x}.png")
+    list(APPEND control_originals "${PROJECT_SOURCE_DIR}/resources/${name}.png")
+endwhile()
+
 file(MAKE_DIRECTORY "${derived_code_dir}")
 list(JOIN PELORVANE_DERIVED_PICTURES "\n" derived_list)
 file(WRITE "${derived_code_dir}/input_file_list" "${derived_list}\n")
 
 set(derived_code "${derived_code_dir}/DerivedPictures.h")
-foreach(index RANGE 1 4)
+# The framework's tool writes one source file per picture.
+list(LENGTH PELORVANE_DERIVED_PICTURES derived_count)
+foreach(index RANGE 1 ${derived_count})
     list(APPEND derived_code "${derived_code_dir}/BinaryData${index}.cpp")
 endforeach()
 
 add_custom_command(
     OUTPUT ${PELORVANE_DERIVED_PICTURES} ${derived_code}
-    COMMAND "${PELORVANE_PICTURE_TOOL}"
-            "${PROJECT_SOURCE_DIR}/resources/Background.png"
-            "${PROJECT_SOURCE_DIR}/resources/knob_strip.png"
-            "${derived_dir}"
+    COMMAND "${PELORVANE_PICTURE_TOOL}" "${PROJECT_SOURCE_DIR}/resources" "${derived_dir}"
     COMMAND juce::juceaide binarydata DerivedPictures DerivedPictures.h
             "${derived_code_dir}" "${derived_code_dir}/input_file_list"
     DEPENDS PelorvanePictureTool "${PELORVANE_PICTURE_TOOL}"
             "${PROJECT_SOURCE_DIR}/resources/Background.png"
             "${PROJECT_SOURCE_DIR}/resources/knob_strip.png"
+            ${control_originals}
     COMMENT "Deriving the window's pictures at 100 % and 200 %"
     VERBATIM)
 

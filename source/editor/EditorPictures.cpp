@@ -31,28 +31,27 @@ struct Bytes
 
 Bytes bytesOf (Picture picture)
 {
-    switch (picture)
-    {
-        case Picture::switchUp:
-            return { BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize };
-        case Picture::switchDown:
-            return { BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize };
-        case Picture::lampOn:
-            return { BinaryData::LED_on_png, BinaryData::LED_on_pngSize };
-        case Picture::lampOff:
-            return { BinaryData::LED_off_png, BinaryData::LED_off_pngSize };
-        case Picture::shareButton:
-            return { BinaryData::button1_png, BinaryData::button1_pngSize };
-        case Picture::boardButton:
-            return { BinaryData::button2_png, BinaryData::button2_pngSize };
-        case Picture::background1x:
-            return { DerivedPictures::Background_630_png, DerivedPictures::Background_630_pngSize };
-        case Picture::background2x:
-            return { DerivedPictures::Background_1260_png, DerivedPictures::Background_1260_pngSize };
-    }
+    if (picture == Picture::background2x)
+        return { DerivedPictures::Background_1260_png, DerivedPictures::Background_1260_pngSize };
 
-    return { nullptr, 0 };
+    return { DerivedPictures::Background_630_png, DerivedPictures::Background_630_pngSize };
 }
+
+/** Each control's picture at 100 % and at 200 %, in the order of EditorPictures::Control. */
+const std::array<std::array<Bytes, 2>, 6> controlBytes { {
+    { { { DerivedPictures::stompSwitchUp_180_png, DerivedPictures::stompSwitchUp_180_pngSize },
+        { DerivedPictures::stompSwitchUp_360_png, DerivedPictures::stompSwitchUp_360_pngSize } } },
+    { { { DerivedPictures::stompSwitchDown_180_png, DerivedPictures::stompSwitchDown_180_pngSize },
+        { DerivedPictures::stompSwitchDown_360_png, DerivedPictures::stompSwitchDown_360_pngSize } } },
+    { { { DerivedPictures::LED_on_50_png, DerivedPictures::LED_on_50_pngSize },
+        { DerivedPictures::LED_on_100_png, DerivedPictures::LED_on_100_pngSize } } },
+    { { { DerivedPictures::LED_off_50_png, DerivedPictures::LED_off_50_pngSize },
+        { DerivedPictures::LED_off_100_png, DerivedPictures::LED_off_100_pngSize } } },
+    { { { DerivedPictures::button1_206_png, DerivedPictures::button1_206_pngSize },
+        { DerivedPictures::button1_412_png, DerivedPictures::button1_412_pngSize } } },
+    { { { DerivedPictures::button2_206_png, DerivedPictures::button2_206_pngSize },
+        { DerivedPictures::button2_412_png, DerivedPictures::button2_412_pngSize } } },
+} };
 
 /** Lets the system take back the pages of embedded bytes that have been read and are not
     needed again soon: they are part of the module's file, so they come back from it if they
@@ -315,6 +314,10 @@ public:
         for (auto& slot : pictures)
             slot.clear();
 
+        for (auto& both : controls)
+            for (auto& slot : both)
+                slot.clear();
+
         for (auto& flag : drawn)
             flag = false;
 
@@ -341,6 +344,15 @@ public:
     {
         return slotOf (picture).get ([picture]
                                      { return decode (picture); });
+    }
+
+    juce::Image control (EditorPictures::Control control, int resolution)
+    {
+        const auto sharp = size_t (resolution > 1 ? 1 : 0);
+        const auto bytes = controlBytes[size_t (control)][sharp];
+
+        return controls[size_t (control)][sharp].get ([bytes]
+                                                      { return decodePng (bytes.data, size_t (bytes.size)); });
     }
 
     juce::Image knobFrame (int index, int resolution)
@@ -387,9 +399,6 @@ private:
         const auto bytes = bytesOf (picture);
         auto image = decodePng (bytes.data, size_t (bytes.size));
 
-        if (picture != Picture::background1x && picture != Picture::background2x)
-            return image;
-
         // Read once per process: the compressed background is as large as a third of its
         // picture and would otherwise stay in memory beside it.
         releasePagesOf (bytes.data, size_t (bytes.size));
@@ -428,9 +437,6 @@ private:
         has drawn it since. */
     void dropIfUndrawn (Picture picture)
     {
-        if (picture != Picture::background1x && picture != Picture::background2x)
-            return;
-
         if (dropWhenDecoded[backgroundIndex (picture)].exchange (false) && ! drawn[backgroundIndex (picture)])
             slotOf (picture).clear();
     }
@@ -439,7 +445,7 @@ private:
     {
         for (;;)
         {
-            auto picture = Picture::switchUp;
+            auto picture = Picture::background1x;
             std::function<void()> before;
 
             {
@@ -484,7 +490,8 @@ private:
     std::array<std::atomic<bool>, 2> drawn {}, dropWhenDecoded {};
     std::atomic<int> lastDrawn { 0 };
 
-    std::array<Slot, 8> pictures;
+    std::array<Slot, 2> pictures;
+    std::array<std::array<Slot, 2>, controlBytes.size()> controls;
     FrameSequence frames1x { DerivedPictures::knob_strip_105_pngs, DerivedPictures::knob_strip_105_pngsSize };
     FrameSequence frames2x { DerivedPictures::knob_strip_210_pngs, DerivedPictures::knob_strip_210_pngsSize };
 
@@ -512,6 +519,11 @@ EditorPictures::Picture EditorPictures::backgroundFor (int resolution)
 juce::Image EditorPictures::get (Picture picture)
 {
     return PictureStore::instance().get (picture);
+}
+
+juce::Image EditorPictures::control (Control control, int resolution)
+{
+    return PictureStore::instance().control (control, resolution);
 }
 
 juce::Image EditorPictures::fullSizeBackground()

@@ -7,8 +7,8 @@
 /** The pedal window's pictures, decoded once per process and shared by every window.
 
     The window draws pictures derived at build time from the embedded full-size ones at exactly
-    the sizes it shows them (tools/pictures): the background and the knob pointer's frames at
-    100 % and at 200 %, so that nothing is scaled while drawing at those scales. Only what a
+    the sizes it shows them (tools/pictures): the background, the knob pointer's frames and the
+    controls' pictures at 100 % and at 200 %, so that nothing is scaled while drawing at those scales. Only what a
     window draws is decoded, when the first window needs it; the knob pointer one frame at a time.
 
     Decoded pictures stay for as long as a Keeper exists: every plug-in instance holds one, so
@@ -24,14 +24,19 @@ class EditorPictures
 public:
     enum class Picture
     {
+        background1x,
+        background2x
+    };
+
+    /** The footswitch, the lamp and the link buttons, in each look they have. */
+    enum class Control
+    {
         switchUp,
         switchDown,
         lampOn,
         lampOff,
         shareButton,
-        boardButton,
-        background1x,
-        background2x
+        boardButton
     };
 
     /** Keeps decoded pictures for as long as it lives; decodes nothing itself. */
@@ -53,6 +58,10 @@ public:
 
     /** A picture, decoded now if that has not happened yet; null if it does not decode. */
     static juce::Image get (Picture picture);
+
+    /** A control's picture at a resolution, at its button's size (twice that at 2), decoded
+        now if that has not happened yet; null if it does not decode. */
+    static juce::Image control (Control control, int resolution);
 
     /** The full-size background, decoded anew on every call and kept by nobody here: only for
         drawing a copy at a scale that has no picture of its own. */

@@ -11,14 +11,6 @@ constexpr auto bypassId = "Bypass";
 constexpr int valueBoxWidth = 100;
 constexpr int valueBoxHeight = 15;
 
-// The footswitch takes clicks only on its opaque body, not on its surround or shadow.
-constexpr float footswitchHitThreshold = 0.9f;
-
-juce::Image loadImage (EditorPictures::Picture picture)
-{
-    return EditorPictures::get (picture);
-}
-
 /** The display's scale, as far as it is known before the window is shown. */
 float displayScale()
 {
@@ -52,23 +44,15 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     mixKnob.setTextValueSuffix ("%");
 
     setUpFootswitch();
-    setUpLamp();
     showCurrentBypass();
 
-    shareButtonImage = loadImage (EditorPictures::Picture::shareButton);
-    setUpLinkButton (shareButton, shareButtonImage, shareUrl);
-    boardButtonImage = loadImage (EditorPictures::Picture::boardButton);
-    setUpLinkButton (boardButton, boardButtonImage, boardUrl);
+    setUpLinkButton (shareButton, shareUrl);
+    setUpLinkButton (boardButton, boardUrl);
 
     addAndMakeVisible (footswitch);
     addAndMakeVisible (bypassLamp);
     addAndMakeVisible (shareButton);
     addAndMakeVisible (boardButton);
-
-    // The pictures of the switch, the lamp and the links are scaled to fit: each is kept as drawn
-    // at the display's scale and redrawn only when it changes, not scaled again on every paint.
-    for (auto* button : { &footswitch, &bypassLamp, &shareButton, &boardButton })
-        button->setBufferedToImage (true);
 
     // The background covers the whole window, so nothing behind it needs drawing.
     setOpaque (true);
@@ -115,10 +99,6 @@ void PelorvaneAudioProcessorEditor::attachKnobs()
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
 {
-    switchUpImage = loadImage (EditorPictures::Picture::switchUp);
-    switchDownImage = loadImage (EditorPictures::Picture::switchDown);
-    setButtonImages (footswitch, switchUpImage, switchDownImage, footswitchHitThreshold);
-
     footswitch.setToggleable (true);
     footswitch.setClickingTogglesState (true);
     footswitch.onClick = [this]
@@ -139,24 +119,9 @@ void PelorvaneAudioProcessorEditor::switchBypassFromFootswitch()
     bypass.endChangeGesture();
 }
 
-void PelorvaneAudioProcessorEditor::setUpLamp()
+void PelorvaneAudioProcessorEditor::setUpLinkButton (PictureButton& button, const juce::URL& url)
 {
-    lampOnImage = loadImage (EditorPictures::Picture::lampOn);
-    lampOffImage = loadImage (EditorPictures::Picture::lampOff);
-    setButtonImages (bypassLamp, lampOffImage, lampOnImage, 0.0f);
-}
-
-void PelorvaneAudioProcessorEditor::setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url)
-{
-    setButtonImages (button, image, image, 0.0f);
     button.onClick = [this, &url] { openLink (url); };
-}
-
-void PelorvaneAudioProcessorEditor::setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold)
-{
-    const auto noOverlay = juce::Colour (0x00000000);
-
-    button.setImages (true, true, false, normal, 1.0f, noOverlay, juce::Image(), 1.0f, noOverlay, down, 1.0f, noOverlay, hitTestAlphaThreshold);
 }
 
 juce::URL PelorvaneAudioProcessorEditor::pageOnWebSite (const char* path)
@@ -263,7 +228,7 @@ std::vector<KeyboardAccess::Control> PelorvaneAudioProcessorEditor::controlsInTa
     {
         return circle (knob, bounds.getPosition().toFloat() + juce::Point<float> (knobCentreOffset, knobCentreOffset), knobRingRadius);
     };
-    const auto aroundLink = [] (juce::ImageButton& button, juce::Rectangle<int> bounds)
+    const auto aroundLink = [] (PictureButton& button, juce::Rectangle<int> bounds)
     {
         const auto ring = bounds.toFloat().expanded (3.0f);
         return KeyboardAccess::Control { button, ring, ring.getHeight() / 2.0f };

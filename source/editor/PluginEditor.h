@@ -11,6 +11,7 @@
 #include "editor/EditorUnderlay.h"
 #include "editor/OmbrixSlider.h"
 #include "editor/OmbrixSliderLookAndFeel.h"
+#include "editor/PictureButton.h"
 #include "editor/RepaintFallback.h"
 
 #include <array>
@@ -57,8 +58,7 @@ private:
     void setUpKnob (OmbrixSlider& knob);
     void attachKnobs();
     void setUpFootswitch();
-    void setUpLamp();
-    void setUpLinkButton (juce::ImageButton& button, const juce::Image& image, const juce::URL& url);
+    void setUpLinkButton (PictureButton& button, const juce::URL& url);
     void showCurrentBypass();
     void showBypass (bool bypassed);
     void handleAsyncUpdate() override;
@@ -67,10 +67,10 @@ private:
     void describeForScreenReaders();
     std::vector<KeyboardAccess::Control> controlsInTabOrder();
 
-    static void setButtonImages (juce::ImageButton& button, const juce::Image& normal, const juce::Image& down, float hitTestAlphaThreshold);
     static juce::URL pageOnWebSite (const char* path);
 
-    juce::ImageButton footswitch;
+    // Clicks only on its opaque body, not on its surround or shadow.
+    PictureButton footswitch { EditorPictures::Control::switchUp, EditorPictures::Control::switchDown, 0.9f };
     PelorvaneAudioProcessor& audioProcessor;
 
     OmbrixSliderLookAndFeel knobLookAndFeel;
@@ -83,18 +83,13 @@ private:
     // Keeps the decoded pictures, and the background drawn at the window's scale.
     EditorPictures::Keeper pictureKeeper;
     EditorBackground background;
-    juce::Image switchUpImage;
-    juce::Image switchDownImage;
-    juce::Image lampOnImage;
-    juce::Image lampOffImage;
-    juce::Image shareButtonImage;
-    juce::Image boardButtonImage;
 
-    juce::ImageButton bypassLamp;
+    // Lit while the effect is active; holding it down shows it lit.
+    PictureButton bypassLamp { EditorPictures::Control::lampOff, EditorPictures::Control::lampOn, 0.0f };
     const juce::URL shareUrl;
     const juce::URL boardUrl;
-    juce::ImageButton shareButton;
-    juce::ImageButton boardButton;
+    PictureButton shareButton { EditorPictures::Control::shareButton, EditorPictures::Control::shareButton, 0.0f };
+    PictureButton boardButton { EditorPictures::Control::boardButton, EditorPictures::Control::boardButton, 0.0f };
 
     static inline const juce::Rectangle<int> spaceKnobBounds { 196, 139, 90, 90 };
     static inline const juce::Rectangle<int> lumensKnobBounds { 331, 139, 90, 90 };

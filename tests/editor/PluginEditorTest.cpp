@@ -137,7 +137,7 @@ protected:
 
     juce::Component& child (int index) { return *editor->getChildComponent (index); }
     OmbrixSlider& knob (int index) { return dynamic_cast<OmbrixSlider&> (child (index)); }
-    juce::ImageButton& button (int index) { return dynamic_cast<juce::ImageButton&> (child (index)); }
+    juce::Button& button (int index) { return dynamic_cast<juce::Button&> (child (index)); }
     bool lampLit() { return button (lampIndex).getToggleState(); }
 
     juce::Image snapshot (float scale = 1.0f) { return editor->createComponentSnapshot (editor->getLocalBounds(), true, scale); }
@@ -704,6 +704,7 @@ TEST_F (EditorTest, IsSharpAtTwiceTheScale)
         g.addTransform (juce::AffineTransform::scale (2.0f));
         g.drawImageWithin (original, 0, 0, 630, 801, juce::RectanglePlacement::stretchToFit);
         g.drawImage (decode (BinaryData::knob_strip_png, BinaryData::knob_strip_pngSize), 196, 139, 105, 105, 0, 50 * 421, 421, 421);
+        drawInto (g, decode (BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize), footswitchBounds);
     }
 
     // The window at 100 %, enlarged: what a blurred window would show.
@@ -717,6 +718,10 @@ TEST_F (EditorTest, IsSharpAtTwiceTheScale)
 
     const juce::Rectangle<int> spacePointer (392, 278, 210, 210);
     EXPECT_LT (meanDifference (shown, sharp, spacePointer), 0.5);
+
+    // The footswitch's metal disc, clear of the lamp beside it.
+    const juce::Rectangle<int> switchBody (520, 952, 220, 220);
+    EXPECT_LT (meanDifference (shown, sharp, switchBody), 0.5);
 }
 
 TEST_F (EditorTest, TheHostsContainerPaintsNothingUnderTheScaledPedal)

@@ -6,11 +6,14 @@
 //   Background_1260.png   the background at 200 % (1260 x 1602), opaque RGB
 //   knob_strip_105.pngs   the knob pointer's 100 frames at 100 % (105 x 105 each)
 //   knob_strip_210.pngs   the same at 200 % (210 x 210 each)
+//   <control>_<width>.png the footswitch (up, down), the lamp (on, off) and the two link buttons
+//                         at 100 % and 200 %, named after the full-size picture and the width
+//                         drawn: stompSwitchUp_180.png, stompSwitchUp_360.png, ...
 //
 // A .pngs file is its frames' PNG files one after the other, frame 0 first, so that a window
 // decodes only the frames it shows.
 //
-//   PelorvanePictureTool BACKGROUND_PNG KNOB_STRIP_PNG OUTPUT_FOLDER
+//   PelorvanePictureTool RESOURCES_FOLDER OUTPUT_FOLDER
 
 #include <juce_graphics/juce_graphics.h>
 
@@ -22,6 +25,17 @@ namespace
 constexpr int windowWidth = 630;
 constexpr int windowHeight = 801;
 constexpr int numFrames = 100;
+
+/** A control's full-size picture and the size its button has in the window. */
+struct Control
+{
+    const char* name;
+    int width;
+    int height;
+};
+
+constexpr Control controls[] = { { "stompSwitchUp", 180, 180 }, { "stompSwitchDown", 180, 180 }, { "LED_on", 50, 50 },
+                                 { "LED_off", 50, 50 },         { "button1", 206, 44 },          { "button2", 206, 44 } };
 
 juce::Image load (const juce::File& file)
 {
@@ -81,6 +95,16 @@ juce::MemoryBlock knobFrames (const juce::Image& strip, int scale)
     return bytes;
 }
 
+/** A control's picture as its button drew it: stretched over the whole button. */
+juce::Image control (const juce::Image& original, const Control& button, int scale)
+{
+    const auto fit = juce::RectanglePlacement (juce::RectanglePlacement::stretchToFit)
+                         .getTransformToFit (original.getBounds().toFloat(), juce::Rectangle<float> ((float) button.width, (float) button.height));
+
+    return drawnAt (scale, button.width, button.height, [&] (juce::Graphics& g)
+                    { g.drawImageTransformed (original, fit, false); });
+}
+
 bool saveImage (const juce::Image& image, const juce::File& file)
 {
     juce::MemoryBlock bytes;
@@ -92,20 +116,45 @@ bool saveImage (const juce::Image& image, const juce::File& file)
     stream.flush();
     return save (bytes, file);
 }
+
+bool saveControls (const juce::File& resources, const juce::File& folder)
+{
+    for (const auto& button : controls)
+    {
+        const auto original = load (resources.getChildFile (juce::String (button.name) + ".png"));
+
+        if (! original.isValid())
+        {
+            std::cerr << "PelorvanePictureTool: cannot read " << button.name << ".png\n";
+            return false;
+        }
+
+        for (const auto scale : { 1, 2 })
+        {
+            const auto name = juce::String (button.name) + "_" + juce::String (button.width * scale) + ".png";
+
+            if (! saveImage (control (original, button, scale), folder.getChildFile (name)))
+                return false;
+        }
+    }
+
+    return true;
+}
 } // namespace
 
 int main (int argc, char** argv)
 {
-    if (argc != 4)
+    if (argc != 3)
     {
-        std::cerr << "usage: PelorvanePictureTool BACKGROUND_PNG KNOB_STRIP_PNG OUTPUT_FOLDER\n";
+        std::cerr << "usage: PelorvanePictureTool RESOURCES_FOLDER OUTPUT_FOLDER\n";
         return 2;
     }
 
     const auto cwd = juce::File::getCurrentWorkingDirectory();
-    const auto backgroundFile = cwd.getChildFile (argv[1]);
-    const auto stripFile = cwd.getChildFile (argv[2]);
-    const auto folder = cwd.getChildFile (argv[3]);
+    const auto resources = cwd.getChildFile (argv[1]);
+    const auto folder = cwd.getChildFile (argv[2]);
+    const auto backgroundFile = resources.getChildFile ("Background.png");
+    const auto stripFile = resources.getChildFile ("knob_strip.png");
 
     const auto original = load (backgroundFile);
     const auto strip = load (stripFile);
@@ -120,7 +169,8 @@ int main (int argc, char** argv)
                     && saveImage (background (original, 1), folder.getChildFile ("Background_630.png"))
                     && saveImage (background (original, 2), folder.getChildFile ("Background_1260.png"))
                     && save (knobFrames (strip, 1), folder.getChildFile ("knob_strip_105.pngs"))
-                    && save (knobFrames (strip, 2), folder.getChildFile ("knob_strip_210.pngs"));
+                    && save (knobFrames (strip, 2), folder.getChildFile ("knob_strip_210.pngs"))
+                    && saveControls (resources, folder);
 
     if (! ok)
     {

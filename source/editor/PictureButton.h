@@ -1,0 +1,32 @@
+#pragma once
+
+#include "editor/EditorPictures.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** A button shown as one of two pictures, stretched over the whole button: the second while it
+    is held down or toggled on.
+
+    The pictures come in the two resolutions the window is drawn at, at the button's size, so
+    they are put on screen pixel for pixel (at any other scale they are scaled while drawing).
+    Clicks can be limited to where the picture shown is nearly opaque.
+*/
+class PictureButton : public juce::Button
+{
+public:
+    /** clickableAlpha: 0 to take clicks anywhere on the button, otherwise the opacity (0 to 1)
+        the picture must exceed where it is clicked. */
+    PictureButton (EditorPictures::Control normal, EditorPictures::Control downOrOn, float clickableAlpha);
+
+    bool hitTest (int x, int y) override;
+
+private:
+    void paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+    EditorPictures::Control shownControl (bool shouldDrawButtonAsDown) const;
+
+    const EditorPictures::Control normal;
+    const EditorPictures::Control downOrOn;
+    const int alphaThreshold;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PictureButton)
+};
