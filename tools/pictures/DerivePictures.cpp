@@ -34,8 +34,14 @@ struct Control
     int height;
 };
 
-constexpr Control controls[] = { { "stompSwitchUp", 180, 180 }, { "stompSwitchDown", 180, 180 }, { "LED_on", 50, 50 },
-                                 { "LED_off", 50, 50 },         { "button1", 206, 44 },          { "button2", 206, 44 } };
+constexpr Control controls[] = {
+    { "stompSwitchUp", 180, 180 },
+    { "stompSwitchDown", 180, 180 },
+    { "LED_on", 50, 50 },
+    { "LED_off", 50, 50 },
+    { "button1", 206, 44 },
+    { "button2", 206, 44 },
+};
 
 juce::Image load (const juce::File& file)
 {
