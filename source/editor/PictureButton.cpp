@@ -10,6 +10,11 @@ EditorPictures::Control PictureButton::shownControl (bool shouldDrawButtonAsDown
     return shouldDrawButtonAsDown || getToggleState() ? downOrOn : normal;
 }
 
+void PictureButton::decodeShownPicture (int resolution) const
+{
+    EditorPictures::control (shownControl (false), resolution);
+}
+
 void PictureButton::paintButton (juce::Graphics& g, bool, bool shouldDrawButtonAsDown)
 {
     const auto resolution = EditorPictures::resolutionFor (g.getInternalContext().getPhysicalPixelScaleFactor());

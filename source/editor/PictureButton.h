@@ -20,6 +20,9 @@ public:
 
     bool hitTest (int x, int y) override;
 
+    /** Decodes, unless done, the picture the button shows now at a resolution. */
+    void decodeShownPicture (int resolution) const;
+
 private:
     void paintButton (juce::Graphics& g, bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
     EditorPictures::Control shownControl (bool shouldDrawButtonAsDown) const;

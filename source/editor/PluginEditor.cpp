@@ -33,7 +33,8 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     // Decoded meanwhile on a thread of its own; the first paint waits for it if need be. A window
     // most likely opens at the scale the one before it was drawn at.
     const auto earlier = EditorPictures::lastResolutionDrawn();
-    background.prepareFor (earlier > 0 ? (float) earlier : displayScale());
+    const auto expectedScale = earlier > 0 ? (float) earlier : displayScale();
+    background.prepareFor (expectedScale);
 
     audioProcessor.parameters.addParameterListener (bypassId, this);
 
@@ -45,6 +46,7 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
 
     setUpFootswitch();
     showCurrentBypass();
+    decodeControlPictures (expectedScale);
 
     setUpLinkButton (shareButton, shareUrl);
     setUpLinkButton (boardButton, boardUrl);
@@ -164,7 +166,18 @@ void PelorvaneAudioProcessorEditor::setScaleFactor (float newScale)
 
     // The host's window hands every new window the scale it has, most often the one it had.
     if (std::exchange (scaleFactorSet, newScale) != newScale)
+    {
         background.prepareFor (newScale * displayScale());
+        decodeControlPictures (newScale * displayScale());
+    }
+}
+
+void PelorvaneAudioProcessorEditor::decodeControlPictures (float scale)
+{
+    // Here, while the background is decoded on its own thread, rather than after it in the
+    // first paint.
+    for (auto* button : { &footswitch, &bypassLamp, &shareButton, &boardButton })
+        button->decodeShownPicture (EditorPictures::resolutionFor (scale));
 }
 
 void PelorvaneAudioProcessorEditor::paintOverChildren (juce::Graphics& g)

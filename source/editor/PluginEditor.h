@@ -58,6 +58,7 @@ private:
     void setUpKnob (OmbrixSlider& knob);
     void attachKnobs();
     void setUpFootswitch();
+    void decodeControlPictures (float scale);
     void setUpLinkButton (PictureButton& button, const juce::URL& url);
     void showCurrentBypass();
     void showBypass (bool bypassed);
