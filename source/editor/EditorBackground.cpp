@@ -4,16 +4,9 @@
 
 void EditorBackground::prepareFor (float scale)
 {
-    const auto resolution = EditorPictures::resolutionFor (scale);
-
     // Other scales draw a copy made from the full-size picture, not one of these.
-    if (isDrawnPixelForPixel (scale, resolution))
-        EditorPictures::decodeInBackground (EditorPictures::backgroundFor (resolution));
-}
-
-bool EditorBackground::isDrawnPixelForPixel (float scale, int resolution)
-{
-    return std::abs (scale - (float) resolution) < 1.0e-3f;
+    if (EditorPictures::hasPicturesFor (scale))
+        EditorPictures::decodeInBackground (EditorPictures::backgroundFor (EditorPictures::resolutionFor (scale)));
 }
 
 void EditorBackground::draw (juce::Graphics& g, juce::Rectangle<int> area)
@@ -25,7 +18,7 @@ void EditorBackground::draw (juce::Graphics& g, juce::Rectangle<int> area)
     const auto resolution = EditorPictures::resolutionFor (scale);
 
     // At 100 % and 200 %, the picture made for that scale, pixel for pixel.
-    if (isDrawnPixelForPixel (scale, resolution))
+    if (EditorPictures::hasPicturesFor (scale))
     {
         const auto background = EditorPictures::backgroundFor (resolution);
         EditorPictures::noteBackgroundDrawn (background);

@@ -19,7 +19,6 @@ public:
     void draw (juce::Graphics& g, juce::Rectangle<int> area);
 
 private:
-    static bool isDrawnPixelForPixel (float scale, int resolution);
     static juce::Image copyAtScale (juce::Rectangle<int> area, float scale);
 
     juce::Image scaledCopy;

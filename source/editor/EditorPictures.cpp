@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -52,6 +53,14 @@ const std::array<std::array<Bytes, 2>, 6> controlBytes { {
     { { { DerivedPictures::button2_206_png, DerivedPictures::button2_206_pngSize },
         { DerivedPictures::button2_412_png, DerivedPictures::button2_412_pngSize } } },
 } };
+
+/** Each control's full-size picture, in the same order. */
+const std::array<Bytes, 6> fullSizeControlBytes { { { BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize },
+                                                    { BinaryData::stompSwitchDown_png, BinaryData::stompSwitchDown_pngSize },
+                                                    { BinaryData::LED_on_png, BinaryData::LED_on_pngSize },
+                                                    { BinaryData::LED_off_png, BinaryData::LED_off_pngSize },
+                                                    { BinaryData::button1_png, BinaryData::button1_pngSize },
+                                                    { BinaryData::button2_png, BinaryData::button2_pngSize } } };
 
 /** Lets the system take back the pages of embedded bytes that have been read and are not
     needed again soon: they are part of the module's file, so they come back from it if they
@@ -524,6 +533,17 @@ juce::Image EditorPictures::get (Picture picture)
 juce::Image EditorPictures::control (Control control, int resolution)
 {
     return PictureStore::instance().control (control, resolution);
+}
+
+bool EditorPictures::hasPicturesFor (float scale)
+{
+    return std::abs (scale - (float) resolutionFor (scale)) < 1.0e-3f;
+}
+
+juce::Image EditorPictures::fullSizeControl (Control control)
+{
+    const auto bytes = fullSizeControlBytes[size_t (control)];
+    return decodePng (bytes.data, size_t (bytes.size));
 }
 
 juce::Image EditorPictures::fullSizeBackground()

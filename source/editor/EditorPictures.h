@@ -53,6 +53,10 @@ public:
         and below, 2 above, so that a high-resolution display gets the sharp ones. */
     static int resolutionFor (float scale);
 
+    /** Whether the window at this scale has pictures of its own (100 % and 200 %), put on
+        screen pixel for pixel. */
+    static bool hasPicturesFor (float scale);
+
     /** The background drawn at a resolution. */
     static Picture backgroundFor (int resolution);
 
@@ -62,6 +66,10 @@ public:
     /** A control's picture at a resolution, at its button's size (twice that at 2), decoded
         now if that has not happened yet; null if it does not decode. */
     static juce::Image control (Control control, int resolution);
+
+    /** A control's full-size picture, decoded anew on every call and kept by nobody here: only
+        for drawing a copy at a scale that has no pictures of its own. */
+    static juce::Image fullSizeControl (Control control);
 
     /** The full-size background, decoded anew on every call and kept by nobody here: only for
         drawing a copy at a scale that has no picture of its own. */

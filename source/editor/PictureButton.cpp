@@ -10,16 +10,47 @@ EditorPictures::Control PictureButton::shownControl (bool shouldDrawButtonAsDown
     return shouldDrawButtonAsDown || getToggleState() ? downOrOn : normal;
 }
 
-void PictureButton::decodeShownPicture (int resolution) const
+void PictureButton::decodeShownPicture (float scale) const
 {
-    EditorPictures::control (shownControl (false), resolution);
+    if (EditorPictures::hasPicturesFor (scale))
+        EditorPictures::control (shownControl (false), EditorPictures::resolutionFor (scale));
 }
 
 void PictureButton::paintButton (juce::Graphics& g, bool, bool shouldDrawButtonAsDown)
 {
-    const auto resolution = EditorPictures::resolutionFor (g.getInternalContext().getPhysicalPixelScaleFactor());
-    const auto picture = EditorPictures::control (shownControl (shouldDrawButtonAsDown), resolution);
+    const auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    const auto control = shownControl (shouldDrawButtonAsDown);
 
+    // At 100 % and 200 %, pixel for pixel.
+    if (EditorPictures::hasPicturesFor (scale))
+    {
+        drawStretched (g, EditorPictures::control (control, EditorPictures::resolutionFor (scale)));
+        return;
+    }
+
+    // At any other scale, a copy drawn from the full-size picture at that scale once, so that
+    // no paint rescales it.
+    if (! juce::approximatelyEqual (copiesScale, scale))
+    {
+        scaledCopies = {};
+        copiesScale = scale;
+    }
+
+    auto& copy = scaledCopies[control == downOrOn ? 1 : 0];
+
+    if (! copy.isValid())
+    {
+        copy = juce::Image (juce::Image::ARGB, juce::roundToInt ((float) getWidth() * scale), juce::roundToInt ((float) getHeight() * scale), true);
+        juce::Graphics drawn (copy);
+        drawn.addTransform (juce::AffineTransform::scale (scale));
+        drawStretched (drawn, EditorPictures::fullSizeControl (control));
+    }
+
+    g.drawImageTransformed (copy, juce::AffineTransform::scale (1.0f / scale));
+}
+
+void PictureButton::drawStretched (juce::Graphics& g, const juce::Image& picture) const
+{
     g.drawImage (picture, 0, 0, getWidth(), getHeight(), 0, 0, picture.getWidth(), picture.getHeight());
 }
 

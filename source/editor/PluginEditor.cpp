@@ -177,7 +177,7 @@ void PelorvaneAudioProcessorEditor::decodeControlPictures (float scale)
     // Here, while the background is decoded on its own thread, rather than after it in the
     // first paint.
     for (auto* button : { &footswitch, &bypassLamp, &shareButton, &boardButton })
-        button->decodeShownPicture (EditorPictures::resolutionFor (scale));
+        button->decodeShownPicture (scale);
 }
 
 void PelorvaneAudioProcessorEditor::paintOverChildren (juce::Graphics& g)

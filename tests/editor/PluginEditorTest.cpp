@@ -771,12 +771,16 @@ TEST_F (EditorTest, AtOtherScalesLooksAsDrawnFromTheFullSizePictures)
         juce::Graphics g (expected);
         g.addTransform (juce::AffineTransform::scale (1.5f));
         g.drawImageWithin (decode (BinaryData::Background_png, BinaryData::Background_pngSize), 0, 0, 630, 801, juce::RectanglePlacement::stretchToFit);
+        drawInto (g, decode (BinaryData::stompSwitchUp_png, BinaryData::stompSwitchUp_pngSize), footswitchBounds);
     }
 
-    // The background alone, away from every control, and the same on a second paint.
+    // The background away from every control, and the same on a second paint. The footswitch's
+    // disc too, though the switch sits half a device pixel off the grid at 150 %, which softens it
+    // by about two levels: a wrong look, or one misplaced, differs by far more.
     const auto shown = paintedAt150();
     const juce::Rectangle<int> lettering (255, 578, 435, 80);
     EXPECT_LT (meanDifference (shown, expected, lettering), 0.5);
+    EXPECT_LT (meanDifference (shown, expected, { 390, 714, 165, 165 }), 3.0);
     EXPECT_LT (meanDifference (paintedAt150(), shown, shown.getBounds()), 0.01);
 }
 
