@@ -9,11 +9,30 @@ EditorUnderlay::EditorUnderlay (juce::Component& editorToUnderlay)
     setInterceptsMouseClicks (false, false);
     setWantsKeyboardFocus (false);
     setAccessible (false);
+    editor.addComponentListener (this);
 }
 
 EditorUnderlay::~EditorUnderlay()
 {
+    editor.removeComponentListener (this);
     detach();
+}
+
+void EditorUnderlay::componentMovedOrResized (juce::Component&, bool, bool)
+{
+    // Also called when the editor's scale (its transform) changes.
+    follow();
+}
+
+void EditorUnderlay::componentParentHierarchyChanged (juce::Component&)
+{
+    follow();
+}
+
+void EditorUnderlay::componentBeingDeleted (juce::Component& component)
+{
+    if (&component == container)
+        container = nullptr;
 }
 
 void EditorUnderlay::follow()
@@ -31,11 +50,12 @@ void EditorUnderlay::follow()
         detach();
         container = parent;
         container->addComponentListener (this);
+
+        // Just behind the editor, so that whatever else the container holds stays as it is.
+        container->addChildComponent (this, container->getIndexOfChildComponent (&editor));
     }
 
-    // Just behind the editor, so that it draws over everything else the container holds.
-    container->addChildComponent (this, container->getIndexOfChildComponent (&editor));
-    setBounds (container->getLocalBounds());
+    setBounds (coveredByEditor());
     setVisible (true);
 }
 
@@ -49,33 +69,14 @@ void EditorUnderlay::detach()
     container = nullptr;
 }
 
-void EditorUnderlay::componentMovedOrResized (juce::Component&, bool, bool wasResized)
-{
-    if (wasResized && container != nullptr)
-        setBounds (container->getLocalBounds());
-}
-
-void EditorUnderlay::componentBeingDeleted (juce::Component&)
-{
-    container = nullptr;
-}
-
 juce::Rectangle<int> EditorUnderlay::coveredByEditor() const
 {
-    const auto area = getLocalArea (&editor, editor.getLocalBounds().toFloat());
+    const auto area = container->getLocalArea (&editor, editor.getLocalBounds().toFloat());
 
-    // Only pixels the editor covers whole: it leaves the rest to be painted here.
+    // Only pixels the editor covers whole: the container paints the rest as it would anyway.
     const auto left = (int) std::ceil (area.getX());
     const auto top = (int) std::ceil (area.getY());
     const auto right = (int) std::floor (area.getRight());
     const auto bottom = (int) std::floor (area.getBottom());
     return { left, top, juce::jmax (0, right - left), juce::jmax (0, bottom - top) };
-}
-
-void EditorUnderlay::paint (juce::Graphics& g)
-{
-    g.excludeClipRegion (coveredByEditor());
-
-    if (! g.isClipEmpty())
-        g.fillAll (juce::Colours::black);
 }

@@ -162,7 +162,6 @@ void PelorvaneAudioProcessorEditor::paint (juce::Graphics& g)
 void PelorvaneAudioProcessorEditor::setScaleFactor (float newScale)
 {
     AudioProcessorEditor::setScaleFactor (newScale);
-    underlay.follow();
 
     // The host's window hands every new window the scale it has, most often the one it had.
     if (std::exchange (scaleFactorSet, newScale) != newScale)
@@ -199,8 +198,6 @@ void PelorvaneAudioProcessorEditor::resized()
 
 void PelorvaneAudioProcessorEditor::parentHierarchyChanged()
 {
-    underlay.follow();
-
     // The framework paints a new system window at its next display tick, up to a frame later;
     // painting it as soon as the host's call has returned shows the pedal whole that much sooner.
     if (auto* peer = getPeer(); peer != nullptr && peer != peerPaintedAtOnce)

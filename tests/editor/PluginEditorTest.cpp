@@ -726,13 +726,15 @@ TEST_F (EditorTest, IsSharpAtTwiceTheScale)
 
 TEST_F (EditorTest, TheHostsContainerPaintsNothingUnderTheScaledPedal)
 {
-    // Like the plug-in wrapper's: opaque, and filling itself on every paint it gets.
+    // Like the plug-in wrapper's: opaque, and filling itself wherever it is asked to paint.
     struct Container : juce::Component
     {
-        int paints = 0;
+        juce::Rectangle<int> pedal;
+        bool paintedUnderThePedal = false;
+
         void paint (juce::Graphics& g) override
         {
-            ++paints;
+            paintedUnderThePedal = paintedUnderThePedal || g.clipRegionIntersects (pedal);
             g.fillAll (juce::Colours::red);
         }
     } container;
@@ -741,15 +743,22 @@ TEST_F (EditorTest, TheHostsContainerPaintsNothingUnderTheScaledPedal)
     container.addAndMakeVisible (*editor);
     editor->setScaleFactor (2.0f);
     container.setSize (1260, 1602);
+    container.pedal = container.getLocalBounds();
     container.createComponentSnapshot (container.getLocalBounds());
-    EXPECT_EQ (container.paints, 0);
+    EXPECT_FALSE (container.paintedUnderThePedal);
 
-    // At 150 % the pedal covers 945 pixels of a 946-pixel-wide container: the sliver is black.
+    // At 150 % the pedal covers 945 x 1201 whole pixels of a 946 x 1202 container: the rest is
+    // left to the container.
     editor->setScaleFactor (1.5f);
     container.setSize (946, 1202);
+    container.pedal = { 945, 1201 };
     const auto shown = container.createComponentSnapshot (container.getLocalBounds());
-    EXPECT_EQ (container.paints, 0);
-    EXPECT_EQ (shown.getPixelAt (945, 600), juce::Colours::black);
+    EXPECT_FALSE (container.paintedUnderThePedal);
+    EXPECT_EQ (shown.getPixelAt (945, 600), juce::Colours::red);
+
+    // Back at 100 %, the pedal itself is what covers the container.
+    editor->setScaleFactor (1.0f);
+    EXPECT_EQ (container.getNumChildComponents(), 1);
 
     container.removeChildComponent (editor.get());
 }
