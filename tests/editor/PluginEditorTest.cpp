@@ -90,11 +90,20 @@ class EditorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        createProcessor();
+        openEditor();
+    }
+
+    /** A new instance, its window not open; the process keeps no pictures of the one before. */
+    void createProcessor()
+    {
+        editor.reset();
+        processor.reset();
+
         // The processor announces the framework version on standard output.
         testing::internal::CaptureStdout();
         processor = std::make_unique<PelorvaneAudioProcessor>();
         testing::internal::GetCapturedStdout();
-        openEditor();
     }
 
     void TearDown() override
@@ -796,11 +805,7 @@ TEST_F (EditorTest, AtOtherScalesLooksAsDrawnFromTheFullSizePictures)
 TEST_F (EditorTest, WindowOpenedWhileItsBackgroundIsStillBeingDecodedDrawsComplete)
 {
     // A new instance in a process that has no pictures decoded.
-    editor.reset();
-    processor.reset();
-    testing::internal::CaptureStdout();
-    processor = std::make_unique<PelorvaneAudioProcessor>();
-    testing::internal::GetCapturedStdout();
+    createProcessor();
 
     std::atomic<bool> decoding { false };
     EditorPictures::setBeforeBackgroundDecode ([&] {
@@ -842,11 +847,7 @@ TEST_F (EditorTest, PicturesStayDecodedWhileAnInstanceLives)
 TEST_F (EditorTest, ABackgroundOnlyDecodedAheadIsFreedWhenTheWindowShowsTheOther)
 {
     // A new instance in a process that has no pictures decoded or drawn.
-    editor.reset();
-    processor.reset();
-    testing::internal::CaptureStdout();
-    processor = std::make_unique<PelorvaneAudioProcessor>();
-    testing::internal::GetCapturedStdout();
+    createProcessor();
 
     const auto pictureAt100 = [] { return EditorPictures::get (EditorPictures::Picture::background1x); };
     const auto idle = [] { return pumpMessagesUntil ([] { return ! EditorPictures::isDecodingInBackground(); }); };
