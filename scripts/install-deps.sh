@@ -62,5 +62,8 @@ echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another install running on the machine (an unattended upgrade, a second checkout's script)
+# holds the package database for a while: wait for it rather than fail.
+wait_for_lock=(-o DPkg::Lock::Timeout=900)
+$SUDO apt-get "${wait_for_lock[@]}" update -qq
+$SUDO apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
