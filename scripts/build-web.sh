@@ -13,17 +13,17 @@ site="$build/site"
 objects="$build/obj"
 mkdir -p "$site/images" "$site/js" "$objects" "$build/native"
 
-# The engine's sources: the plug-in's block job and network, the renderer's demo phrase, and the
-# C interface (source/web). In WebAssembly, glibc's single-precision tangent stands in for
-# musl's (source/web/GlibcTanf.cpp), and the allocation functions trap instead of calling the C
-# library's abort (source/web/WasmRuntime.cpp), which would be the module's only import.
+# The engine's sources: the plug-in's block job and network, the demo phrase the renderer plays
+# too, and the C interface (source/web). In WebAssembly, glibc's single-precision tangent stands
+# in for musl's (source/web/GlibcTanf.cpp), and the allocation functions trap instead of calling
+# the C library's abort (source/web/WasmRuntime.cpp), which would be the module's only import.
 sources=(
   source/dsp/mydsp.cpp
   source/processor/BlockJob.cpp
   source/web/WebEngine.cpp
   source/web/GlibcTanf.cpp
   source/web/WasmRuntime.cpp
-  tools/render/DemoPhraseSamples.cpp
+  source/demo/DemoPhraseSamples.cpp
 )
 exports=(pelorvane_create pelorvane_destroy pelorvane_set pelorvane_left pelorvane_right
   pelorvane_max_block pelorvane_process pelorvane_reset pelorvane_settle
@@ -37,7 +37,7 @@ ln -sfn /usr/include/faust "$build/include/faust"
 # The plug-in's own flags where they matter for the samples: no contraction into fused
 # multiply-adds (WebAssembly has none anyway), and SSE2 intrinsics as WebAssembly SIMD.
 common=(-std=c++17 -O3 -ffp-contract=off -fno-exceptions -fno-rtti
-  -I"$root/source" -I"$root/tools" -isystem "$build/include")
+  -I"$root/source" -isystem "$build/include")
 
 # Emscripten's tools are Node.js programs that need Debian's node modules (acorn), and they
 # keep Debian's frozen prebuilt cache (EM_CACHE must stay unset).
@@ -47,7 +47,7 @@ unset EM_CACHE
 objs=()
 for src in "${sources[@]}"; do
   obj="$objects/$(basename "${src%.cpp}").o"
-  if [ ! -e "$obj" ] || [ -n "$(find "$root/source" "$root/tools/render/DemoPhraseSamples.cpp" "$root/tools/render/DemoPhraseSamples.h" "$0" -newer "$obj" -print -quit)" ]; then
+  if [ ! -e "$obj" ] || [ -n "$(find "$root/source" "$0" -newer "$obj" -print -quit)" ]; then
     em++ "${common[@]}" -msimd128 -msse2 -include "$root/source/web/WasmCompat.h" -c "$root/$src" -o "$obj"
   fi
   objs+=("$obj")
@@ -70,7 +70,7 @@ if (imports.length) { console.error("pelorvane.wasm imports", imports); process.
 # The native twin of the page's engine, for the benchmark.
 g++ "${common[@]}" -O3 "$root/source/web/WebEngineBench.cpp" \
   "$root/source/dsp/mydsp.cpp" "$root/source/processor/BlockJob.cpp" "$root/source/web/WebEngine.cpp" \
-  "$root/tools/render/DemoPhraseSamples.cpp" -o "$build/native/pelorvane-web-bench"
+  "$root/source/demo/DemoPhraseSamples.cpp" -o "$build/native/pelorvane-web-bench"
 
 # The static site: the page, the engine, and the plug-in's pictures as it embeds them.
 rm -rf "$site/js"

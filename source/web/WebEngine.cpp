@@ -1,8 +1,8 @@
 #include "web/WebEngine.h"
 
+#include "demo/DemoPhraseSamples.h"
 #include "processor/BlockJob.h"
 #include "processor/HostSettings.h"
-#include "render/DemoPhraseSamples.h"
 #include "web/ParameterSteps.h"
 
 #include <algorithm>

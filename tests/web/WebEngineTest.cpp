@@ -4,8 +4,8 @@
 // between blocks. The browser tests compare its WebAssembly build with pelorvane-render.
 #include "web/WebEngine.h"
 
+#include "demo/DemoPhraseSamples.h"
 #include "processor/PluginProcessor.h"
-#include "render/DemoPhraseSamples.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "render/DemoPhrase.h"
 
-#include "render/DemoPhraseSamples.h"
+#include "demo/DemoPhraseSamples.h"
 
 static_assert (DemoPhrase::sampleRate == DemoPhraseSamples::sampleRate && DemoPhrase::lengthSeconds == DemoPhraseSamples::lengthSeconds);
 

@@ -1,7 +1,8 @@
 #pragma once
 
-/** The samples of the renderer's built-in demo phrase (DemoPhrase.h), made without any
-    framework so that the web page's engine compiles the same code and plays the same samples.
+/** The samples of the demo phrase that the renderer plays when it is given no file and the web
+    page offers as its first source: plain C++ without the framework, so that the renderer and
+    the page's engine compile the same code and play the same samples.
 */
 namespace DemoPhraseSamples
 {

@@ -1,4 +1,4 @@
-#include "render/DemoPhraseSamples.h"
+#include "demo/DemoPhraseSamples.h"
 
 #include <algorithm>
 #include <cmath>
