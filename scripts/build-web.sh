@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the web page: the engine in WebAssembly with Debian's Emscripten, and the static site
-# (web/ with the plug-in's own pictures and the engine) in DIR/site; also the engine's native
-# twin (DIR/native/pelorvane-web-bench), which the benchmark sets beside the page's figures.
+# (web/ with the plug-in's own pictures, the engine, and the plug-in's tables written as a module
+# by tools/web) in DIR/site; also the engine's native twin (DIR/native/pelorvane-web-bench),
+# which the benchmark sets beside the page's figures.
 # Needs emscripten and g++ (scripts/web.sh installs what is missing).
 # Usage: scripts/build-web.sh [DIR]   (default: build-web)
 set -euo pipefail
@@ -77,6 +78,10 @@ rm -rf "$site/js"
 mkdir -p "$site/js"
 cp "$root"/web/*.html "$root"/web/*.css "$root/web/worklet.js" "$site/"
 cp "$root"/web/js/*.js "$site/js/"
+# The plug-in's own tables (the factory presets) as a module, from the one table in source/.
+g++ -std=c++17 -O1 -Wall -Wextra -Werror -I"$root/source" "$root/tools/web/WritePluginTables.cpp" \
+  -o "$build/native/pelorvane-write-plugin-tables"
+"$build/native/pelorvane-write-plugin-tables" >"$site/js/plugin-tables.js"
 cp "$build/pelorvane.wasm" "$site/"
 for image in Background knob_strip stompSwitchUp stompSwitchDown LED_on LED_off button1 button2; do
   cp "$root/resources/$image.png" "$site/images/"

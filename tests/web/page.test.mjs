@@ -1,13 +1,14 @@
 // Pelorvane's web page in Debian's headless chromium (playwright-core): its audio against
-// pelorvane-render --float, the pedal's gestures against the plug-in's editor, keyboard and
-// screen-reader access, files it cannot decode, live input, and a console free of errors.
+// pelorvane-render --float, the pedal's gestures against the plug-in's editor, its factory
+// presets and links against the renderer's, keyboard and screen-reader access, files and links
+// it cannot read, live input, and a console free of errors.
 // Run by scripts/test-web.sh (after scripts/build-web.sh and the native build).
 import assert from 'node:assert/strict';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { firstDifference, launchChromium, openPage, readWav, renderNatively, siteDir, startSite, writeWavFloat, writeWavPcm16 } from './support.mjs';
+import { firstDifference, launchChromium, openPage, presetsOfRenderer, readWav, renderNatively, siteDir, startSite, writeWavFloat, writeWavPcm16 } from './support.mjs';
 
 const siteDirParent = () => dirname(siteDir);
 
@@ -276,11 +277,106 @@ describe('the pedal does what the plug-in does', () => {
   });
 });
 
+/** What the preset menu shows and says: the closed menu's text and the hint beside it. */
+const menuState = (page) => page.evaluate(() => {
+  const menu = document.querySelector('#preset');
+  return { shows: menu.selectedOptions[0].textContent, hint: document.querySelector('#preset-hint').textContent };
+});
+
+describe('presets and links', () => {
+  test("the menu offers the renderer's factory presets, named and described, and window.pelorvane.presets holds them", async () => {
+    const listed = presetsOfRenderer();
+    assert.equal(listed.length, 12);
+    const page = await openPage(browser, site.url);
+    const offered = await page.evaluate(() => ({
+      presets: window.pelorvane.presets,
+      entries: [...document.querySelectorAll('#preset option:not([hidden])')].map((o) => ({ name: o.textContent, description: o.title })),
+    }));
+    const oneDecimal = ({ name, description, settings }) => ({ name, description, settings: Object.fromEntries(Object.entries(settings).map(([k, v]) => [k, Number(v.toFixed(1))])) });
+    assert.deepEqual(offered.presets.map(oneDecimal), listed);
+    assert.deepEqual(offered.entries, listed.map(({ name, description }) => ({ name, description })));
+    // The defaults are every knob at noon: the page opens on that preset.
+    assert.deepEqual(await menuState(page), { shows: 'Home Position', hint: listed[3].description });
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  });
+
+  test('a preset chosen sets the knobs and leaves Bypass; a knob turned shows it changed; chosen again it is back', async () => {
+    const page = await openPage(browser, site.url);
+    const glass = await page.evaluate(() => window.pelorvane.presets.find((p) => p.name === 'Glass Halo'));
+    await page.evaluate(() => window.pelorvane.setParameters({ bypass: true }));
+    await page.selectOption('#preset', 'Glass Halo');
+    assert.deepEqual(await page.evaluate(() => window.pelorvane.getParameters()), { ...glass.settings, bypass: true });
+    assert.equal(await page.getByRole('slider', { name: 'Space' }).getAttribute('aria-valuetext'), '6.5');
+    assert.deepEqual(await menuState(page), { shows: 'Glass Halo', hint: glass.description });
+
+    await page.getByRole('slider', { name: 'Mix' }).focus();
+    await page.keyboard.press('ArrowUp');
+    assert.deepEqual(await menuState(page), { shows: 'Glass Halo (changed)', hint: 'Changed from Glass Halo; choose it again to go back to it.' });
+    assert.equal(await page.locator('#preset-hint').getAttribute('aria-live'), 'polite');
+    await page.selectOption('#preset', 'Glass Halo');
+    assert.deepEqual(await page.evaluate(() => window.pelorvane.getParameters()), { ...glass.settings, bypass: true });
+    // Knobs turned onto a preset's values name that preset.
+    await page.evaluate(() => window.pelorvane.setParameters({ space: 3, lumens: 3, tone: 7, mix: 25 }));
+    assert.equal((await menuState(page)).shows, 'Sparkle');
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  });
+
+  test('a link opens its sound: a preset by name in any case with a value on top, heard as pelorvane-render --preset', async () => {
+    const page = await openPage(browser, `${site.url}#preset=glass%20HALO&mix=30`);
+    assert.deepEqual(await page.evaluate(() => window.pelorvane.getParameters()), { space: 6.5, lumens: 8, tone: 8.5, mix: 30, bypass: false });
+    assert.equal((await menuState(page)).shows, 'Glass Halo (changed)');
+    assert.equal(await page.locator('#link-note').isHidden(), true);
+    const native = renderNatively(null, join(scratch, 'demo-glass-halo.wav'), { preset: 'Glass Halo', mix: 30 });
+    assertSameAudio((await downloadFrom(page)).channels, native.channels, 'demo phrase at Glass Halo, Mix 30 (from a link)');
+
+    // Values clamped into their ranges and put on their steps; the rest at the defaults.
+    await page.evaluate(() => { location.hash = '#space=12&mix=-5&tone=3.04&bypass=on'; });
+    await page.waitForFunction(() => window.pelorvane.getParameters().bypass);
+    assert.deepEqual(await page.evaluate(() => window.pelorvane.getParameters()), { space: 10, lumens: 5, tone: Math.fround(3), mix: 0, bypass: true });
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  });
+
+  test('link () round-trips every step of every knob, and Copy link copies it', async () => {
+    const page = await openPage(browser, site.url, { context: { permissions: ['clipboard-read', 'clipboard-write'] } });
+    const mismatches = await page.evaluate(async () => {
+      const { readLink } = await import('./js/link.js');
+      const { settleSettings, DEFAULTS } = await import('./js/params.js');
+      const found = [];
+      for (let k = 0; k <= 100; ++k) {
+        const given = { space: k / 10, lumens: (100 - k) / 10, tone: ((k * 37) % 101) / 10, mix: (k * 53) % 101, bypass: k % 2 === 1 };
+        const settings = window.pelorvane.setParameters(given);
+        const link = window.pelorvane.link();
+        const opened = settleSettings(readLink(new URL(link).hash).settings, DEFAULTS);
+        if (JSON.stringify(opened) !== JSON.stringify(settings)) found.push({ link, settings, opened });
+      }
+      return found;
+    });
+    assert.deepEqual(mismatches, []);
+
+    await page.evaluate(() => window.pelorvane.setParameters({ space: 7.3, lumens: 2, tone: 9.1, mix: 33, bypass: true }));
+    const link = await page.evaluate(() => window.pelorvane.link());
+    assert.equal(link, `${site.url}#space=7.3&lumens=2&tone=9.1&mix=33&bypass=1`);
+    await page.click('#copy-link');
+    await page.waitForFunction(() => /Copied/.test(document.querySelector('#link-note').textContent));
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), link);
+
+    const opened = await openPage(browser, link);
+    assert.deepEqual(await opened.evaluate(() => window.pelorvane.getParameters()), await page.evaluate(() => window.pelorvane.getParameters()));
+    assert.equal((await menuState(opened)).shows, 'Your own settings');
+    assert.deepEqual([...page.problems, ...opened.problems], []);
+    await opened.context().close();
+    await page.context().close();
+  });
+});
+
 describe('everyone can use it', () => {
   test('keyboard: every control in order, knobs as sliders, the footswitch as a toggle, with names and values', async () => {
     const page = await openPage(browser, site.url);
     const order = [];
-    for (let k = 0; k < 9; ++k) {
+    for (let k = 0; k < 10; ++k) {
       await page.keyboard.press('Tab');
       order.push(await page.evaluate(() => {
         const e = document.activeElement;
@@ -288,7 +384,7 @@ describe('everyone can use it', () => {
       }));
     }
     assert.deepEqual(order.slice(0, 7), ['knob-space', 'knob-lumens', 'knob-tone', 'knob-mix', 'footswitch', 'link share', 'link board']);
-    assert.equal(order[7], 'source-demo');
+    assert.deepEqual(order.slice(7), ['preset', 'copy-link', 'source-demo']);
 
     const space = page.getByRole('slider', { name: 'Space' });
     await space.focus();
@@ -324,6 +420,16 @@ describe('everyone can use it', () => {
 
     const tree = await page.locator('#pedal').ariaSnapshot();
     for (const line of ['slider "Space"', 'slider "Lumens"', 'slider "Tone"', 'slider "Mix"', 'switch "Bypass"', 'link "Share Pelorvane']) assert.ok(tree.includes(line), `${line} in\n${tree}`);
+
+    // The preset menu: a labelled menu that the arrow keys move through, each preset heard at once.
+    const menu = page.getByRole('combobox', { name: 'Preset' });
+    await menu.focus();
+    await menu.selectOption('Glass Halo');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await menu.inputValue(), 'Ember Glow');
+    assert.equal((await page.evaluate(() => window.pelorvane.getParameters())).tone, 1.5);
+    assert.equal(await menu.getAttribute('aria-describedby'), 'preset-hint');
+    assert.match(await page.locator('#preset-hint').textContent(), /^Dark shimmer/);
     assert.deepEqual(page.problems, []);
     await page.context().close();
   });
@@ -346,6 +452,18 @@ describe('it keeps working', () => {
     await page.click('#play');
     const downloaded = await downloadFrom(page);
     assert.ok(downloaded.channels[0].length > 192000);
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  });
+
+  test('a link it cannot read leaves the page at its defaults, with a note naming what was left out', async () => {
+    const page = await openPage(browser, `${site.url}#space=abc&preset=No%20Such%20Sound&mix=&foo=1&lumens=%E0%A4%A&tone&bypass=constructor&space=Infinity`);
+    assert.deepEqual(await page.evaluate(() => window.pelorvane.getParameters()), { space: 5, lumens: 5, tone: 5, mix: 50, bypass: false });
+    const note = await page.locator('#link-note').textContent();
+    assert.match(note, /^Not understood in the link, so left out: “space=abc”, “preset=No Such Sound”, “mix=”, “foo=1” and 4 more\.$/);
+    assert.equal(await page.locator('#link-note').getAttribute('role'), 'status');
+    assert.equal(await page.locator('#problem').isHidden(), true);
+    assert.equal(await page.locator('#play').isDisabled(), false);
     assert.deepEqual(page.problems, []);
     await page.context().close();
   });

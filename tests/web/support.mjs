@@ -94,15 +94,27 @@ export function writeWavFloat(path, channels, rate) {
   writeFileSync(path, b);
 }
 
-/** pelorvane-render --float of a file (or the demo phrase when input is null). */
+/** pelorvane-render --float of a file (or the demo phrase when input is null); settings.preset
+    names a factory preset for --preset, the knobs given go on top of it. */
 export function renderNatively(input, output, settings) {
   const args = [];
   if (input) args.push(input);
   args.push('-o', output, '--float');
+  if (settings.preset) args.push('--preset', settings.preset);
   for (const name of ['space', 'lumens', 'tone', 'mix']) if (settings[name] !== undefined) args.push(`--${name}`, String(settings[name]));
   if (settings.bypass) args.push('--bypass');
   execFileSync(renderer, args, { stdio: ['ignore', 'ignore', 'pipe'] });
   return readWav(readFileSync(output));
+}
+
+/** The factory presets as pelorvane-render --list-presets lists them. */
+export function presetsOfRenderer() {
+  const listed = execFileSync(renderer, ['--list-presets'], { encoding: 'utf8' });
+  const line = /^ {2}(.+?) +Space +([\d.]+) +Lumens +([\d.]+) +Tone +([\d.]+) +Mix +(\d+) % {2}(.+)$/;
+  return listed.split('\n').filter((l) => line.test(l)).map((l) => {
+    const [, name, space, lumens, tone, mix, description] = l.match(line);
+    return { name, description, settings: { space: Number(space), lumens: Number(lumens), tone: Number(tone), mix: Number(mix) } };
+  });
 }
 
 /** Where two renders part: null when equal sample for sample (and in length). */

@@ -1,9 +1,13 @@
-// The page: the pedal, its sound sources, play/stop, download, messages, and window.pelorvane.
+// The page: the pedal, its presets and links, its sound sources, play/stop, download, messages,
+// and window.pelorvane.
 
 import { LivePedal } from './audio.js';
 import { decodeFile, UndecodableFile } from './decode.js';
-import { settleSettings } from './params.js';
+import { linkFor, readLink, unreadableNote } from './link.js';
+import { DEFAULTS, settleSettings } from './params.js';
 import { Pedal } from './pedal.js';
+import { PresetMenu } from './preset-menu.js';
+import { PRESETS } from './presets.js';
 import { renderOffline } from './render.js';
 import { encodeWavFloat } from './wav.js';
 import { loadEngine } from './wasm.js';
@@ -13,6 +17,11 @@ const timings = { start: performance.now() };
 
 const ui = {
   pedal: $('pedal'),
+  preset: $('preset'),
+  presetHint: $('preset-hint'),
+  copyLink: $('copy-link'),
+  linkText: $('link-text'),
+  linkNote: $('link-note'),
   play: $('play'),
   loop: $('loop'),
   download: $('download'),
@@ -28,6 +37,7 @@ const ui = {
 
 let engine = null;
 let pedal = null;
+let menu = null;
 let live = null;
 let demoPhrase = null;
 let file = null;
@@ -41,6 +51,35 @@ function say(text) {
 function complain(text) {
   ui.problem.textContent = text;
   ui.problem.hidden = !text;
+}
+
+function note(text) {
+  ui.linkNote.textContent = text;
+  ui.linkNote.hidden = !text;
+}
+
+/** Opens the settings a link names; what it leaves out goes to its default. */
+function openLink(fragment) {
+  const { settings, preset, unreadable } = readLink(fragment);
+  menu.startFrom(preset);
+  pedal.set(settleSettings(settings, DEFAULTS));
+  note(unreadableNote(unreadable));
+}
+
+async function copyLink() {
+  const link = api.link();
+  ui.linkText.value = link;
+  try {
+    await navigator.clipboard.writeText(link);
+    ui.linkText.hidden = true;
+    note(`Copied the link to this sound: ${link}`);
+  } catch {
+    // No clipboard for this page (an insecure address, or the browser said no): the link to copy by hand.
+    ui.linkText.hidden = false;
+    ui.linkText.focus();
+    ui.linkText.select();
+    note('The browser did not let the page copy the link; it is selected in the box above, to copy from there.');
+  }
 }
 
 function selectedSource() {
@@ -150,6 +189,9 @@ async function openFile(chosen) {
 }
 
 function wireControls() {
+  ui.copyLink.addEventListener('click', copyLink);
+  ui.copyLink.disabled = false;
+  window.addEventListener('hashchange', () => openLink(location.hash));
   ui.play.addEventListener('click', () => (playing ? stop() : play()));
   ui.loop.addEventListener('change', () => live.setLoop(ui.loop.checked));
   ui.download.addEventListener('click', download);
@@ -196,6 +238,8 @@ function wireControls() {
 const api = {
   version: '2.0.0',
   timings,
+  /** The factory presets: { name, description, settings } each, settings as render takes them. */
+  presets: PRESETS,
   /** Renders input (left channel) at sampleRate with settings through a fresh engine. */
   async render(input, sampleRate, settings = {}) {
     await api.ready;
@@ -208,6 +252,10 @@ const api = {
   },
   getParameters() {
     return { ...pedal.settings() };
+  },
+  /** The page's address with the current settings, which opens the page at them. */
+  link() {
+    return linkFor(pedal.settings(), location.href);
   },
   /** The renderer's demo phrase: a promise of { samples, sampleRate }. */
   async demoPhrase() {
@@ -230,10 +278,17 @@ api.ready = (async () => {
     });
     const [loaded, built] = await Promise.all([
       loading,
-      Pedal.create(ui.pedal, 'images/', (settings) => live?.setSettings(settings)),
+      Pedal.create(ui.pedal, 'images/', (settings) => {
+        live?.setSettings(settings);
+        menu?.show(settings);
+      }),
     ]);
     engine = loaded;
     pedal = built;
+    // A preset sets the knobs as setParameters does and leaves Bypass as it is.
+    menu = new PresetMenu(ui.preset, ui.presetHint, (preset) => pedal.set(settleSettings(preset.settings, pedal.settings())));
+    if (location.hash) openLink(location.hash);
+    menu.show(pedal.settings());
     live = new LivePedal(engine, pedal.settings());
     live.onFirstSound = () => {
       timings.firstSound = performance.now();
