@@ -15,14 +15,14 @@ objects="$build/obj"
 mkdir -p "$site/images" "$site/js" "$objects" "$build/native"
 
 # The engine's sources: the plug-in's block job and network, the demo phrase the renderer plays
-# too, and the C interface (source/web). In WebAssembly, glibc's single-precision tangent stands
-# in for musl's (source/web/GlibcTanf.cpp), and the allocation functions trap instead of calling
-# the C library's abort (source/web/WasmRuntime.cpp), which would be the module's only import.
+# too, and the C interface (source/web). The engine's tangent is its own (CornerTangent.cpp), the
+# same bits as on every other build, and the allocation functions trap instead of calling the C
+# library's abort (source/web/WasmRuntime.cpp), which would be the module's only import.
 sources=(
   source/dsp/mydsp.cpp
+  source/dsp/CornerTangent.cpp
   source/processor/BlockJob.cpp
   source/web/WebEngine.cpp
-  source/web/GlibcTanf.cpp
   source/web/WasmRuntime.cpp
   source/demo/DemoPhraseSamples.cpp
 )

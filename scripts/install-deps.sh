@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs. Does nothing when all of them are present.
 # Usage: scripts/install-deps.sh [--product | --web]
 #   --product  only what building the plug-in and the renderer needs (the main job);
-#              by default also the tests', the benchmarks', the Windows cross-build's and the
+#              by default also the tests', the benchmarks', the Windows and arm64 cross-builds' and the
 #              web page's
 #   --web      only what the web page needs (scripts/web.sh): Emscripten, the engine's headers,
 #              a C++ compiler, Node.js and npm, and chromium for its tests
@@ -26,6 +26,19 @@ checks=(
   libz-mingw-w64-dev wine64 wine zip unzip
   nsis xdotool
   jalv jackd2 libjack-jackd2-dev lilv-utils
+  libmpfr-dev
+)
+
+# The 64-bit ARM cross-build (scripts/build-arm64.sh) and its checks under qemu: Debian's cross
+# compiler, and the arm64 libraries the plug-in, the window and the tests link, through multiarch.
+arm64=(
+  g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user-static
+  libc6:arm64 libstdc++6:arm64
+  libflac-dev:arm64 libvorbis-dev:arm64 libogg-dev:arm64
+  libx11-dev:arm64 libxext-dev:arm64 libxinerama-dev:arm64 libxrandr-dev:arm64 libxcursor-dev:arm64
+  libfreetype-dev:arm64 libfontconfig-dev:arm64 libasound2-dev:arm64 libgl-dev:arm64
+  libpng-dev:arm64 libjpeg-dev:arm64 zlib1g-dev:arm64
+  libgtest-dev:arm64
 )
 
 # The web page: the engine in WebAssembly (Debian's Emscripten), and its browser tests in
@@ -36,7 +49,7 @@ packages=("${product[@]}")
 case "${1:-}" in
   --product) ;;
   --web) packages=("${web[@]}") ;;
-  "") packages+=("${checks[@]}" "${web[@]}") ;;
+  "") packages+=("${checks[@]}" "${arm64[@]}" "${web[@]}") ;;
   *)
     echo "usage: $0 [--product | --web]" >&2
     exit 2
@@ -62,6 +75,10 @@ echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# The :arm64 packages come through multiarch.
+if printf '%s\n' "${missing[@]}" | grep -q ':arm64$' && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  $SUDO dpkg --add-architecture arm64
+fi
 # Another install running on the machine (an unattended upgrade, a second checkout's script)
 # holds the package database for a while: wait for it rather than fail.
 wait_for_lock=(-o DPkg::Lock::Timeout=900)

@@ -1,6 +1,7 @@
 #include "dsp/mydsp.h"
 
 #include "dsp/CornerAngle.h"
+#include "dsp/CornerTangent.h"
 
 #include <algorithm>
 #include <atomic>
@@ -223,7 +224,7 @@ void mydsp::instanceConstants (int sample_rate)
     fSampleRate = sample_rate;
     const float fs = std::min (192000.0f, std::max (1.0f, float (fSampleRate)));
     fConst0 = 3.14159274f / fs;
-    const float t90 = std::tan (clampCornerAngle (282.743347f / fs));
+    const float t90 = cornerTangent (clampCornerAngle (282.743347f / fs));
     const float invT90 = 1.0f / t90;
     fConst3 = (1.0f - invT90) / (invT90 + 1.0f);
     fConst1 = 1.0f / ((invT90 + 1.0f) * t90);

@@ -1,6 +1,7 @@
 #include "PerSampleReference.h"
 
 #include "dsp/CornerAngle.h"
+#include "dsp/CornerTangent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +29,7 @@ void computePerSample (mydsp& d, int count, FAUSTFLOAT** inputs, FAUSTFLOAT** ou
     const float fSlow2 = 1.0f - fSlow1;                                               // plain-tap share
     const float fSlow3 = float (d.fHslider0) + float (d.fHslider0);                   // wet gain
     const float fSlow4 = 1.0f - float (d.fHslider0);                                  // dry gain
-    const float fSlow5 = std::tan (clampCornerAngle ((float (d.fHslider1) * 710.0f + 900.0f) * d.fConst0));
+    const float fSlow5 = cornerTangent (clampCornerAngle ((float (d.fHslider1) * 710.0f + 900.0f) * d.fConst0));
     const float fSlow6 = 1.0f / (1.0f / fSlow5 + 1.0f);                               // low-pass input gain A
     const float fSlow7 = 1.0f - 1.0f / fSlow5;                                        // low-pass feedback factor Q
 

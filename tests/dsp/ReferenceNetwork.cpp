@@ -1,6 +1,7 @@
 #include "ReferenceNetwork.h"
 
 #include "dsp/CornerAngle.h"
+#include "dsp/CornerTangent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +13,7 @@ ReferenceNetwork::ReferenceNetwork (int sampleRate)
     fs = fs < 192000.0f ? fs : 192000.0f;
 
     frequencyFactor = 3.1415927f / fs;
-    const float t90 = std::tan (clampCornerAngle (282.74335f / fs));
+    const float t90 = cornerTangent (clampCornerAngle (282.74335f / fs));
     highpassA1 = (1.0f - 1.0f / t90) / (1.0f / t90 + 1.0f);
     highpassB0 = 1.0f / ((1.0f / t90 + 1.0f) * t90);
     highpassB1 = -highpassB0;
@@ -38,7 +39,7 @@ void ReferenceNetwork::process (const Controls& c, const float* inL, const float
     const float shimmer = c.lumens * 0.07f;
     const float wet = c.mix + c.mix;
     const float dry = 1.0f - c.mix;
-    const float t = std::tan (clampCornerAngle ((c.tone * 710.0f + 900.0f) * frequencyFactor));
+    const float t = cornerTangent (clampCornerAngle ((c.tone * 710.0f + 900.0f) * frequencyFactor));
     const float lowpassA = 1.0f / (1.0f / t + 1.0f);
     const float lowpassQ = 1.0f - 1.0f / t;
 
