@@ -8,9 +8,10 @@ namespace KernelPath
 {
 enum class Path
 {
-    portable, // four samples at a time in plain C++ (processors without SSE2)
+    portable, // four samples at a time in plain C++ (neither x86-64 nor 64-bit ARM)
     sse2, // four samples at a time in SSE2 registers: every x86-64 processor
-    avx2 // eight samples at a time in AVX registers, chosen at run time
+    avx2, // eight samples at a time in AVX registers, chosen at run time
+    neon // four samples at a time in NEON registers: every 64-bit ARM processor
 };
 
 /** Whether this build has the path and this processor can run it. */

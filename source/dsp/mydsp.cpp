@@ -23,6 +23,9 @@
 #elif defined(__SSE2__) || defined(_M_X64)
 #define PELORVANE_KERNEL_SSE2 1
 #include <emmintrin.h>
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#define PELORVANE_KERNEL_NEON 1
+#include <arm_neon.h>
 #endif
 
 #if defined(PELORVANE_KERNEL_SSE2)
@@ -42,6 +45,7 @@ namespace sse2
 } // namespace sse2
 } // namespace
 #else
+// Everywhere but x86-64, where SSE2 is the baseline, so that 64-bit ARM can compare it with NEON.
 namespace
 {
 namespace portable
@@ -56,6 +60,24 @@ namespace portable
     using Narrow = Float4;
 #include "dsp/NetworkKernel.inc"
 } // namespace portable
+} // namespace
+#endif
+
+#if defined(PELORVANE_KERNEL_NEON)
+namespace
+{
+namespace neon
+{
+    template <typename V>
+    struct IsLanes : std::false_type
+    {
+    };
+
+#include "dsp/LanesNeon.inc"
+    using Wide = Float4;
+    using Narrow = Float4;
+#include "dsp/NetworkKernel.inc"
+} // namespace neon
 } // namespace
 #endif
 
@@ -91,6 +113,9 @@ using ComputeBlock = void (*) (mydsp&, int, FAUSTFLOAT**, FAUSTFLOAT**);
 #if defined(PELORVANE_KERNEL_SSE2)
 constexpr auto baselinePath = KernelPath::Path::sse2;
 constexpr ComputeBlock baselineCompute = &sse2::computeBlock;
+#elif defined(PELORVANE_KERNEL_NEON)
+constexpr auto baselinePath = KernelPath::Path::neon;
+constexpr ComputeBlock baselineCompute = &neon::computeBlock;
 #else
 constexpr auto baselinePath = KernelPath::Path::portable;
 constexpr ComputeBlock baselineCompute = &portable::computeBlock;
@@ -101,6 +126,10 @@ ComputeBlock computeFor (KernelPath::Path path)
 #if defined(PELORVANE_KERNEL_AVX2)
     if (path == KernelPath::Path::avx2)
         return &avx2::computeBlock;
+#endif
+#if defined(PELORVANE_KERNEL_NEON)
+    if (path == KernelPath::Path::portable)
+        return &portable::computeBlock;
 #endif
     return path == baselinePath ? baselineCompute : nullptr;
 }
@@ -170,6 +199,8 @@ const char* name (Path path)
             return "SSE2";
         case Path::avx2:
             return "AVX2";
+        case Path::neon:
+            return "NEON";
     }
 
     return "?";

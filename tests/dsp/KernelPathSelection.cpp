@@ -1,5 +1,5 @@
 // Runs every test of the program on the kernel path named by the environment variable
-// PELORVANE_TEST_KERNEL_PATH ("portable", "sse2" or "avx2"), so that the same tests check each
+// PELORVANE_TEST_KERNEL_PATH ("portable", "sse2", "avx2" or "neon"), so that the same tests check each
 // path: ctest runs the DSP tests once per path (tests/CMakeLists.txt). Without the variable the
 // engine keeps the widest path, as in the plug-in. A path this build or processor does not
 // have skips every test.
@@ -39,7 +39,7 @@ std::optional<KernelPath::Path> KernelPathSelection::requested()
     if (text == nullptr || *text == '\0')
         return std::nullopt;
 
-    for (auto path : { KernelPath::Path::portable, KernelPath::Path::sse2, KernelPath::Path::avx2 })
+    for (auto path : { KernelPath::Path::portable, KernelPath::Path::sse2, KernelPath::Path::avx2, KernelPath::Path::neon })
         if (KernelPathSelection::variableValue (path) == std::string (text))
             return path;
 
@@ -57,6 +57,8 @@ const char* KernelPathSelection::variableValue (KernelPath::Path path)
             return "sse2";
         case KernelPath::Path::avx2:
             return "avx2";
+        case KernelPath::Path::neon:
+            return "neon";
     }
 
     return "";

@@ -10,6 +10,6 @@ namespace KernelPathSelection
 /** The path PELORVANE_TEST_KERNEL_PATH names, if it names one. */
 std::optional<KernelPath::Path> requested();
 
-/** The variable's value for a path: "portable", "sse2" or "avx2". */
+/** The variable's value for a path: "portable", "sse2", "avx2" or "neon". */
 const char* variableValue (KernelPath::Path path);
 } // namespace KernelPathSelection

@@ -14,7 +14,7 @@
 
 namespace
 {
-const KernelPath::Path allPaths[] = { KernelPath::Path::portable, KernelPath::Path::sse2, KernelPath::Path::avx2 };
+const KernelPath::Path allPaths[] = { KernelPath::Path::portable, KernelPath::Path::sse2, KernelPath::Path::avx2, KernelPath::Path::neon };
 
 /** Puts the path back as it was when the test ends. */
 struct RestoredPath
@@ -41,8 +41,22 @@ TEST (KernelPath, Avx2IsAvailableExactlyWhenTheProcessorHasIt)
     // Every x86-64 processor has SSE2; the portable lanes are for processors without it.
     EXPECT_TRUE (KernelPath::isAvailable (KernelPath::Path::sse2));
     EXPECT_FALSE (KernelPath::isAvailable (KernelPath::Path::portable));
+    EXPECT_FALSE (KernelPath::isAvailable (KernelPath::Path::neon));
 #else
     GTEST_SKIP() << "not an x86-64 build";
+#endif
+}
+
+TEST (KernelPath, NeonIsTheWidestOn64BitArm)
+{
+#if defined(__aarch64__)
+    // Every 64-bit ARM processor has NEON; the portable lanes stay for comparison.
+    EXPECT_EQ (KernelPath::widest(), KernelPath::Path::neon);
+    EXPECT_TRUE (KernelPath::isAvailable (KernelPath::Path::portable));
+    EXPECT_FALSE (KernelPath::isAvailable (KernelPath::Path::sse2));
+    EXPECT_FALSE (KernelPath::isAvailable (KernelPath::Path::avx2));
+#else
+    GTEST_SKIP() << "not a 64-bit ARM build";
 #endif
 }
 

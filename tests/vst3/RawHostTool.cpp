@@ -1,8 +1,10 @@
 // Drives a built Pelorvane VST3 module through the bare VST3 interfaces with a fixed input and
-// fixed parameter moves, so that the Linux module and the Windows module (under Wine) can be
-// compared sample by sample, and their saved states exchanged.
+// fixed parameter moves, so that the Linux module and the Windows module (under Wine) or the
+// 64-bit ARM module (under qemu) can be compared sample by sample, and their saved states
+// exchanged.
 //
 //   PelorvaneRawHost render <module> <sample rate> <output.f32>
+//   PelorvaneRawHost tones <module> <sample rate> <output.f32> <Tone in tenths>...
 //   PelorvaneRawHost compare <a.f32> <b.f32> <largest allowed difference>
 //   PelorvaneRawHost save-state <module> <output.state>
 //   PelorvaneRawHost restore <module> <input.state>
@@ -79,9 +81,9 @@ int blockIndexAt (double seconds, double sampleRate)
 /** Renders the fixed input, applying `initial` at the start and the moves at their blocks
     unless `withMoves` is off. Returns interleaved stereo.
 */
-std::vector<float> render (RawAudioHost& host, double sampleRate, const Changes& initial, bool withMoves)
+std::vector<float> render (RawAudioHost& host, double sampleRate, const Changes& initial, bool withMoves, double seconds = renderSeconds)
 {
-    const auto numBlocks = blockIndexAt (renderSeconds, sampleRate);
+    const auto numBlocks = blockIndexAt (seconds, sampleRate);
     std::vector<float> result;
     RawTestSignal signal;
     std::vector<float> left (blockSize), right (blockSize);
@@ -165,6 +167,32 @@ int renderCommand (const std::string& modulePath, double sampleRate, const std::
     check (sumOfSquares > 1.0, "the output carries the signal");
     check (writeFile (outputPath, output.data(), output.size() * sizeof (float)), "the output is written to " + outputPath);
 
+    return finishReport();
+}
+
+/** Space 7, Lumens 8, Mix 40 % at each given Tone position in turn, each from a fresh
+    activation: one damping coefficient a position, which the feedback carries along.
+*/
+int tonesCommand (const std::string& modulePath, double sampleRate, const std::string& outputPath, const std::vector<std::string>& tenths)
+{
+    section ("tones");
+    std::vector<float> output;
+
+    for (const auto& position : tenths)
+    {
+        RawAudioHost host (modulePath, sampleRate, blockSize);
+
+        if (! openedWell (host))
+            return finishReport();
+
+        const Changes settings { { spaceId, 0.7 }, { lumensId, 0.8 }, { toneId, std::atof (position.c_str()) / 100.0 }, { mixId, 0.4 } };
+        const auto rendered = render (host, sampleRate, settings, false, 0.5);
+        check (! rendered.empty(), "every block is processed at Tone " + position);
+        output.insert (output.end(), rendered.begin(), rendered.end());
+    }
+
+    std::printf ("  %zu Tone positions, %zu stereo samples at %.0f Hz\n", tenths.size(), output.size() / 2, sampleRate);
+    check (writeFile (outputPath, output.data(), output.size() * sizeof (float)), "the output is written to " + outputPath);
     return finishReport();
 }
 
@@ -420,12 +448,14 @@ int usage (const char* program)
 {
     std::fprintf (stderr,
                   "usage: %s render <module> <sample rate> <output.f32>\n"
+                  "       %s tones <module> <sample rate> <output.f32> <Tone in tenths>...\n"
                   "       %s compare <a.f32> <b.f32> <largest allowed difference>\n"
                   "       %s save-state <module> <output.state>\n"
                   "       %s restore <module> <input.state>\n"
                   "       %s hostile <module> %s\n"
                   "       %s fault-in-module <module>\n"
                   "       %s presets <module> <folder>\n",
+                  program,
                   program,
                   program,
                   program,
@@ -444,6 +474,9 @@ int main (int argc, char** argv)
 
     if (args.size() == 4 && args[0] == "render")
         return renderCommand (args[1], std::atof (args[2].c_str()), args[3]);
+
+    if (args.size() >= 5 && args[0] == "tones")
+        return tonesCommand (args[1], std::atof (args[2].c_str()), args[3], { args.begin() + 4, args.end() });
 
     if (args.size() == 4 && args[0] == "compare")
         return compareCommand (args[1], args[2], std::atof (args[3].c_str()));
