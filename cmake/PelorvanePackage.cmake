@@ -26,11 +26,11 @@ include("${CMAKE_CURRENT_LIST_DIR}/PelorvaneSymbols.cmake")
 
 # The factory presets as VST3 preset files, beside the bundle in the layout of a VST3 folder:
 # presets/<vendor>/<product>/<name>.vstpreset. The files are the same on every platform: the
-# Linux build writes them (tools/presets), the Windows build takes the Linux build's.
+# Linux build writes them (tools/presets), the cross-builds take the Linux build's.
 set(PELORVANE_VST3_PRESETS_ROOT "${PELORVANE_BUNDLE_PARENT}/presets")
 set(PELORVANE_VST3_PRESETS "${PELORVANE_VST3_PRESETS_ROOT}/${PELORVANE_VENDOR}/${PELORVANE_PRODUCT}")
 set(PELORVANE_VST3_PRESETS_STAMP "${CMAKE_CURRENT_BINARY_DIR}/vst3-presets.stamp")
-if(TARGET pelorvane-write-presets)
+if(TARGET pelorvane-write-presets AND NOT CMAKE_CROSSCOMPILING)
     add_custom_command(OUTPUT "${PELORVANE_VST3_PRESETS_STAMP}"
         COMMAND pelorvane-write-presets vst3 "${PELORVANE_VST3_PRESETS}"
         COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_VST3_PRESETS_STAMP}"
@@ -49,7 +49,7 @@ if(TARGET pelorvane-write-presets)
         VERBATIM)
 else()
     set(PELORVANE_LINUX_BUILD_DIR "${PROJECT_SOURCE_DIR}/build" CACHE PATH
-        "Linux build tree whose module the Windows module is compared with, and whose preset files it ships")
+        "Linux build tree whose module the cross-built module is compared with, and whose preset files it ships")
     set(linux_presets_root "${PELORVANE_LINUX_BUILD_DIR}/Pelorvane_artefacts/Release/VST3/presets")
     # A missing Linux build shows as "No rule to make target .../vst3-presets.stamp": build the
     # Linux side first (scripts/build.sh).
@@ -98,8 +98,8 @@ add_dependencies(PelorvanePackage PelorvanePresets)
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
 # where). Made from the stripped modules, so it comes after their symbols are split off. A
 # sanitized build ships nothing.
-if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorvane-render
-   AND NOT PELORVANE_SANITIZE)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND (TARGET Pelorvane_LV2 OR CMAKE_CROSSCOMPILING)
+   AND TARGET pelorvane-render AND NOT PELORVANE_SANITIZE)
     find_program(PELORVANE_DPKG dpkg)
     foreach(tool dpkg-deb dpkg-shlibdeps help2man)
         find_program(PELORVANE_TOOL_${tool} ${tool})
@@ -109,18 +109,31 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorv
     endforeach()
     execute_process(COMMAND "${PELORVANE_DPKG}" --print-architecture
         OUTPUT_VARIABLE PELORVANE_DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    # A cross-build packs with its own strip and reads the renderer's --help through qemu.
+    set(deb_environment)
+    if(CMAKE_CROSSCOMPILING)
+        set(PELORVANE_DEB_ARCH arm64)
+        string(REPLACE ";" " " deb_runner "${CMAKE_CROSSCOMPILING_EMULATOR}")
+        set(deb_environment "${CMAKE_COMMAND}" -E env "PELORVANE_STRIP=${CMAKE_STRIP}" "PELORVANE_RUNNER=${deb_runner}")
+    endif()
+    set(deb_lv2_bundle)
+    set(deb_lv2_depends)
+    if(TARGET Pelorvane_LV2)
+        set(deb_lv2_bundle "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2/Pelorvane.lv2")
+        set(deb_lv2_depends Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_PRESETS_STAMP}")
+    endif()
 
     set(PELORVANE_DEB "${CMAKE_CURRENT_BINARY_DIR}/pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb")
     set(PELORVANE_ARTEFACTS "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>")
     add_custom_command(OUTPUT "${PELORVANE_DEB}"
-        COMMAND bash "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
+        COMMAND ${deb_environment} bash "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PELORVANE_DEB}" "${PROJECT_VERSION}" "${PELORVANE_DEB_ARCH}"
                 "${PELORVANE_VENDOR} <${PELORVANE_EMAIL}>" "${PELORVANE_WEB_ADDRESS}"
-                "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${PELORVANE_ARTEFACTS}/LV2/Pelorvane.lv2"
+                "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${deb_lv2_bundle}"
                 "$<TARGET_FILE:pelorvane-render>" "${PELORVANE_ARTEFACTS}/VST3/presets"
                 "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
-        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" "${PELORVANE_LV2_PRESETS_STAMP}"
-                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:pelorvane-render>"
+        DEPENDS Pelorvane_VST3 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" ${deb_lv2_depends}
+                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:pelorvane-render>"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in"
         COMMENT "Packing pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb"

@@ -19,6 +19,8 @@ targets=(
   Pelorvane_Standalone
   pelorvane-render
   PelorvaneArm64Checks
+  PelorvanePackage
+  PelorvaneDebPackage
 )
 
 cmake -S "$root" -B "$build" \

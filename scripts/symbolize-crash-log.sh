@@ -99,6 +99,8 @@ platform=$(info_value "$info" platform)
 
 tools=
 [ "$platform" = win64 ] && tools=x86_64-w64-mingw32-
+# The 64-bit ARM build's symbols need the cross binutils (the host's read x86 only).
+[ "$platform" = linux-aarch64 ] && tools=aarch64-linux-gnu-
 
 image_base=0
 if [ "$platform" = win64 ]; then

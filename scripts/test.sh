@@ -27,6 +27,7 @@ esac
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "$build"
 bash "$root/scripts/build-windows.sh" "$root/build-win"
+bash "$root/scripts/build-arm64.sh" "$root/build-arm64"
 
 # Editor tests need a display; a private virtual one keeps them off the user's screen.
 # -noreset: a server that resets whenever its last client leaves refuses the next one for a
@@ -40,3 +41,8 @@ bash "$root/scripts/test-web.sh" "$build"
 # The Windows module, checked under Wine against the Linux one.
 cd "$root/build-win"
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$(nproc)"
+
+# The 64-bit ARM build under qemu: its engine on the NEON and portable paths, and its renderer
+# and VST3 module against the x86-64 ones, byte for byte.
+cd "$root/build-arm64"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 900 -j"$(nproc)"

@@ -12,7 +12,10 @@
 # framework opens at run time for the plug-in's window (X11) are added by name.
 #
 # Usage: build-deb.sh OUTPUT.deb VERSION ARCH MAINTAINER HOMEPAGE VST3_BUNDLE LV2_BUNDLE RENDERER VST3_PRESETS STAGING_DIR
-# (VST3_PRESETS: the folder holding <vendor>/<product>/*.vstpreset)
+# (VST3_PRESETS: the folder holding <vendor>/<product>/*.vstpreset; LV2_BUNDLE may be empty, for
+# a package without the LV2 bundle)
+# A cross-build sets PELORVANE_STRIP to its own strip and PELORVANE_RUNNER to the command that
+# runs its programs here (qemu), which help2man needs to read the renderer's --help.
 set -euo pipefail
 
 output=$1 version=$2 arch=$3 maintainer=$4 homepage=$5 vst3=$6 lv2=$7 renderer=$8 presets=$9 stage=${10}
@@ -27,18 +30,27 @@ export SOURCE_DATE_EPOCH
 
 rm -rf "$stage"
 package="$stage/package"
-mkdir -p "$package/DEBIAN" "$package/usr/lib/vst3" "$package/usr/lib/lv2" "$package/usr/bin" \
+mkdir -p "$package/DEBIAN" "$package/usr/lib/vst3" "$package/usr/bin" \
   "$package/usr/share/man/man1" "$package/usr/share/doc/pelorvane" "$package/usr/share/vst3/presets"
 
 cp -R "$vst3" "$package/usr/lib/vst3/"
-cp -R "$lv2" "$package/usr/lib/lv2/"
+if [ -n "$lv2" ]; then
+  mkdir -p "$package/usr/lib/lv2"
+  cp -R "$lv2" "$package/usr/lib/lv2/"
+fi
 cp -R "$presets/." "$package/usr/share/vst3/presets/"
 install -m 0755 "$renderer" "$package/usr/bin/pelorvane-render"
-strip --strip-unneeded --remove-section=.comment "$package/usr/bin/pelorvane-render"
+${PELORVANE_STRIP:-strip} --strip-unneeded --remove-section=.comment "$package/usr/bin/pelorvane-render"
 
+help_program="$package/usr/bin/pelorvane-render"
+if [ -n "${PELORVANE_RUNNER:-}" ]; then
+  help_program="$stage/pelorvane-render"
+  printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$PELORVANE_RUNNER" "$package/usr/bin/pelorvane-render" >"$help_program"
+  chmod +x "$help_program"
+fi
 help2man --no-info --no-discard-stderr --version-string="$version" \
   --name="render audio files through the Pelorvane shimmer reverb" \
-  --output="$package/usr/share/man/man1/pelorvane-render.1" "$package/usr/bin/pelorvane-render"
+  --output="$package/usr/share/man/man1/pelorvane-render.1" "$help_program"
 gzip -9n "$package/usr/share/man/man1/pelorvane-render.1"
 
 sed -e "s|@MAINTAINER@|$maintainer|g" -e "s|@HOMEPAGE@|$homepage|g" \

@@ -33,9 +33,10 @@ debug="$(dirname "$info")/$(value debug-file)"
 
 tools=
 [ "$(value platform)" = win64 ] && tools=x86_64-w64-mingw32-
+[ "$(value platform)" = linux-aarch64 ] && tools=aarch64-linux-gnu-
 
 # objdump shows the CodeView signature as a GUID; its first three fields are stored swapped.
-if [ -n "$tools" ]; then
+if [ "$(value platform)" = win64 ]; then
   guid=$("${tools}objdump" -p "$module" | sed -n 's/.*format RSDS signature \([0-9a-f]*\) .*/\1/p')
   carried=${guid:6:2}${guid:4:2}${guid:2:2}${guid:0:2}${guid:10:2}${guid:8:2}${guid:14:2}${guid:12:2}${guid:16}
   check "the record names the module's 16-byte identifier" test "${#id}" -eq 32
@@ -57,7 +58,7 @@ esac
 address_of() { "${tools}nm" -C "$debug" | awk -v name="$1" '{ n = $0; sub(/^[^ ]+ [^ ]+ /, "", n); if (n == name) print $1 }'; }
 function=$((16#$(address_of "PelorvaneAudioProcessor::processBlock(juce::AudioBuffer<float>&, juce::MidiBuffer&)")))
 
-if [ -n "$tools" ]; then
+if [ "$(value platform)" = win64 ]; then
   image_base=$((16#$("${tools}objdump" -p "$debug" | awk '$1 == "ImageBase" { print $2 }')))
   printf '%s\r\n' "Exception 0xc0000005" "------" "3: kernel32.dll + 0x1d3f0" \
     "$(printf '11: Pelorvane.vst3 + 0x%x' $((function - image_base)))" \
