@@ -79,7 +79,7 @@ add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
     COMMENT "Packing ${PELORVANE_ARCHIVE}"
     VERBATIM)
 # Linux: the LV2 bundle as a tarball of its own, for ~/.lv2.
-if(TARGET Pelorvane_LV2)
+if(PELORVANE_SHIPS_FRAMEWORK_LV2)
     set(PELORVANE_LV2_ARCHIVE "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz")
     add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
         COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
@@ -98,8 +98,7 @@ add_dependencies(PelorvanePackage PelorvanePresets)
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
 # where). Made from the stripped modules, so it comes after their symbols are split off. A
 # sanitized build ships nothing.
-if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND (TARGET Pelorvane_LV2 OR CMAKE_CROSSCOMPILING)
-   AND TARGET pelorvane-render AND NOT PELORVANE_SANITIZE)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET pelorvane-render AND NOT PELORVANE_SANITIZE)
     find_program(PELORVANE_DPKG dpkg)
     foreach(tool dpkg-deb dpkg-shlibdeps help2man)
         find_program(PELORVANE_TOOL_${tool} ${tool})
@@ -118,7 +117,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND (TARGET Pelorvane_LV2 OR CMAKE_CROSSCO
     endif()
     set(deb_lv2_bundle)
     set(deb_lv2_depends)
-    if(TARGET Pelorvane_LV2)
+    if(PELORVANE_SHIPS_FRAMEWORK_LV2)
         set(deb_lv2_bundle "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2/Pelorvane.lv2")
         set(deb_lv2_depends Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_PRESETS_STAMP}")
     endif()

@@ -79,7 +79,7 @@ pelorvane_split_symbols(Pelorvane_VST3
     "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-symbols"
     "${PELORVANE_BUNDLE_PARENT}" PELORVANE_SYMBOLS_ARCHIVE)
 
-if(TARGET Pelorvane_LV2)
+if(PELORVANE_SHIPS_FRAMEWORK_LV2)
     pelorvane_split_symbols(Pelorvane_LV2
         "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2-symbols"
         "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2" PELORVANE_LV2_SYMBOLS_ARCHIVE)
