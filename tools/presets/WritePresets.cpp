@@ -29,6 +29,7 @@
 #endif
 
 #include <iostream>
+#include <vector>
 
 namespace
 {
@@ -38,9 +39,11 @@ constexpr auto manifestMarker = "# Factory presets (written by pelorvane-write-p
 juce::MemoryBlock stateBlock (const FactoryPreset& preset)
 {
     PelorvaneAudioProcessor processor;
-    const std::pair<const char*, float> values[] = {
-        { "Bypass", 0.0f }, { "Space", preset.space }, { "Lumens", preset.lumens }, { "Tone", preset.tone }, { "Mix", preset.mix }
-    };
+    std::vector<std::pair<const char*, float>> values { { PluginParameters::bypassId, 0.0f } };
+    const auto knobValues = FactoryPresets::knobValues (preset);
+
+    for (size_t k = 0; k < knobValues.size(); ++k)
+        values.emplace_back (PluginParameters::knobs[k].id, knobValues[k]);
 
     for (const auto& [id, value] : values)
     {
