@@ -174,12 +174,6 @@ bool PelorvaneAudioProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorParameter* PelorvaneAudioProcessor::getBypassParameter() const
 {
-    // The framework's LV2 client sets the host's bypass parameter from the host's on/off port
-    // on every block, which would undo the footswitch and any automation of Bypass. There the
-    // host's switch bypasses through processBlockBypassed and Bypass stays the pedal's own.
-    if (wrapperType == wrapperType_LV2)
-        return nullptr;
-
     // The framework's VST3 layer asks for it on every block.
     return targets.bypass;
 }
