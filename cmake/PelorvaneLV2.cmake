@@ -43,18 +43,25 @@ set_target_properties(Pelorvane_LV2 PROPERTIES
     VISIBILITY_INLINES_HIDDEN ON
     LINK_DEPENDS "${pelorvane_lv2_exports}")
 
-# The bundle's Turtle files, from the tables they describe. A build machine runs the writer; a
-# cross-build takes PELORVANE_LV2_DATA_WRITER, a writer built for the build machine, if given.
-add_executable(pelorvane-write-lv2-bundle tools/lv2/WriteLV2Bundle.cpp)
-target_include_directories(pelorvane-write-lv2-bundle PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/source")
-target_compile_options(pelorvane-write-lv2-bundle PRIVATE -Wall -Wextra)
+# The bundle's Turtle files, from the tables they describe. The writer is built and run here; a
+# cross-build, whose programs this machine cannot run, names one built for this machine in
+# PELORVANE_LV2_DATA_WRITER (the data is the same for every target).
+set(PELORVANE_LV2_DATA_WRITER "" CACHE FILEPATH "pelorvane-write-lv2-bundle built for the build machine (cross-builds)")
+if(PELORVANE_LV2_DATA_WRITER)
+    set(pelorvane_lv2_writer "${PELORVANE_LV2_DATA_WRITER}")
+else()
+    add_executable(pelorvane-write-lv2-bundle tools/lv2/WriteLV2Bundle.cpp)
+    target_include_directories(pelorvane-write-lv2-bundle PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/source")
+    target_compile_options(pelorvane-write-lv2-bundle PRIVATE -Wall -Wextra)
+    set(pelorvane_lv2_writer pelorvane-write-lv2-bundle)
+endif()
 
 set(PELORVANE_LV2_DATA_STAMP "${CMAKE_CURRENT_BINARY_DIR}/lv2-data.stamp")
 add_custom_command(OUTPUT "${PELORVANE_LV2_DATA_STAMP}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${PELORVANE_LV2_BUNDLE_DIR}"
-    COMMAND pelorvane-write-lv2-bundle "${PELORVANE_LV2_BUNDLE_DIR}"
+    COMMAND ${pelorvane_lv2_writer} "${PELORVANE_LV2_BUNDLE_DIR}"
     COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_LV2_DATA_STAMP}"
-    DEPENDS pelorvane-write-lv2-bundle
+    DEPENDS ${pelorvane_lv2_writer}
     COMMENT "Writing the LV2 bundle's data"
     VERBATIM)
 add_custom_target(PelorvaneLV2Data ALL DEPENDS "${PELORVANE_LV2_DATA_STAMP}")

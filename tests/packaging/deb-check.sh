@@ -12,7 +12,7 @@
 set -euo pipefail
 
 deb=$1 work=$2
-uri=https://www.example.com/plugins/pelorvane
+uri=https://www.example.com/plugins/pelorvane/lv2
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 has() { grep -qE "$1" "$2"; }
 lacks() { ! grep -qE "$1" "$2"; }
