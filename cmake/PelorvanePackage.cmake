@@ -1,7 +1,7 @@
 # One archive per platform beside the bundle: the Windows bundle zipped for
 # C:\Program Files\Common Files\VST3, the Linux one as a tarball for ~/.vst3 (and the LV2
-# bundle as one for ~/.lv2). Each comes with an archive of the module's symbols in the same
-# format. Windows also gets an installer, Linux the Debian package.
+# bundle as one for ~/.lv2). The VST3 one comes with an archive of the module's symbols in the
+# same format. Windows also gets an installer, Linux the Debian package.
 if(NOT TARGET Pelorvane_VST3)
     return()
 endif()
@@ -21,7 +21,7 @@ endif()
 set(PELORVANE_BUNDLE_PARENT "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/VST3")
 
 # Strips the modules as part of their own builds, so every archive and package gets the
-# stripped ones; sets PELORVANE_SYMBOLS_ARCHIVE and, on Linux, PELORVANE_LV2_SYMBOLS_ARCHIVE.
+# stripped ones; sets PELORVANE_SYMBOLS_ARCHIVE.
 include("${CMAKE_CURRENT_LIST_DIR}/PelorvaneSymbols.cmake")
 
 # The factory presets as VST3 preset files, beside the bundle in the layout of a VST3 folder:
@@ -37,16 +37,6 @@ if(TARGET pelorvane-write-presets AND NOT CMAKE_CROSSCOMPILING)
         DEPENDS pelorvane-write-presets "${PROJECT_SOURCE_DIR}/source/processor/FactoryPresets.h"
         COMMENT "Writing the factory presets as VST3 preset files"
         VERBATIM)
-
-    # The LV2 bundle's presets, into the manifest the framework writes whenever the module links.
-    set(PELORVANE_LV2_PRESETS_STAMP "${CMAKE_CURRENT_BINARY_DIR}/lv2-presets.stamp")
-    add_custom_command(OUTPUT "${PELORVANE_LV2_PRESETS_STAMP}"
-        COMMAND pelorvane-write-presets lv2 "$<TARGET_FILE_DIR:Pelorvane_LV2>"
-        COMMAND "${CMAKE_COMMAND}" -E touch "${PELORVANE_LV2_PRESETS_STAMP}"
-        DEPENDS pelorvane-write-presets Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>"
-                "${PROJECT_SOURCE_DIR}/source/processor/FactoryPresets.h"
-        COMMENT "Writing the factory presets into the LV2 bundle"
-        VERBATIM)
 else()
     set(PELORVANE_LINUX_BUILD_DIR "${PROJECT_SOURCE_DIR}/build" CACHE PATH
         "Linux build tree whose module the cross-built module is compared with, and whose preset files it ships")
@@ -61,7 +51,7 @@ else()
         COMMENT "Taking the factory presets' VST3 preset files from the Linux build"
         VERBATIM)
 endif()
-add_custom_target(PelorvanePresets ALL DEPENDS "${PELORVANE_VST3_PRESETS_STAMP}" ${PELORVANE_LV2_PRESETS_STAMP})
+add_custom_target(PelorvanePresets ALL DEPENDS "${PELORVANE_VST3_PRESETS_STAMP}")
 
 # Linux: the tarball unpacks into ~/.vst3 with the presets in ~/.vst3/presets, where hosts look
 # for a user's presets. The Windows zip holds the bundle alone: the installer puts the presets in
@@ -79,26 +69,27 @@ add_custom_command(OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}"
     COMMENT "Packing ${PELORVANE_ARCHIVE}"
     VERBATIM)
 # Linux: the LV2 bundle as a tarball of its own, for ~/.lv2.
-if(PELORVANE_SHIPS_FRAMEWORK_LV2)
+if(TARGET Pelorvane_LV2)
     set(PELORVANE_LV2_ARCHIVE "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz")
     add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
         COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2"
-        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_PRESETS_STAMP}"
+        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_DATA_STAMP}"
         COMMENT "Packing Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz"
         VERBATIM)
 endif()
 
 add_custom_target(PelorvanePackage ALL DEPENDS
     "${CMAKE_CURRENT_BINARY_DIR}/${PELORVANE_ARCHIVE}" "${PELORVANE_SYMBOLS_ARCHIVE}"
-    ${PELORVANE_LV2_ARCHIVE} ${PELORVANE_LV2_SYMBOLS_ARCHIVE})
+    ${PELORVANE_LV2_ARCHIVE})
 # The presets' rules run in PelorvanePresets alone: the packages only wait for them.
 add_dependencies(PelorvanePackage PelorvanePresets)
 
 # Linux: the Debian package, beside the tarball (packaging/linux/build-deb.sh says what goes
 # where). Made from the stripped modules, so it comes after their symbols are split off. A
 # sanitized build ships nothing.
-if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET pelorvane-render AND NOT PELORVANE_SANITIZE)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorvane-render
+   AND NOT PELORVANE_SANITIZE)
     find_program(PELORVANE_DPKG dpkg)
     foreach(tool dpkg-deb dpkg-shlibdeps help2man)
         find_program(PELORVANE_TOOL_${tool} ${tool})
@@ -115,12 +106,6 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET pelorvane-render AND NOT PELORV
         string(REPLACE ";" " " deb_runner "${CMAKE_CROSSCOMPILING_EMULATOR}")
         set(deb_environment "${CMAKE_COMMAND}" -E env "PELORVANE_STRIP=${CMAKE_STRIP}" "PELORVANE_RUNNER=${deb_runner}")
     endif()
-    set(deb_lv2_bundle)
-    set(deb_lv2_depends)
-    if(PELORVANE_SHIPS_FRAMEWORK_LV2)
-        set(deb_lv2_bundle "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2/Pelorvane.lv2")
-        set(deb_lv2_depends Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_PRESETS_STAMP}")
-    endif()
 
     set(PELORVANE_DEB "${CMAKE_CURRENT_BINARY_DIR}/pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb")
     set(PELORVANE_ARTEFACTS "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>")
@@ -128,11 +113,11 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET pelorvane-render AND NOT PELORV
         COMMAND ${deb_environment} bash "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PELORVANE_DEB}" "${PROJECT_VERSION}" "${PELORVANE_DEB_ARCH}"
                 "${PELORVANE_VENDOR} <${PELORVANE_EMAIL}>" "${PELORVANE_WEB_ADDRESS}"
-                "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${deb_lv2_bundle}"
+                "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${PELORVANE_ARTEFACTS}/LV2/Pelorvane.lv2"
                 "$<TARGET_FILE:pelorvane-render>" "${PELORVANE_ARTEFACTS}/VST3/presets"
                 "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
-        DEPENDS Pelorvane_VST3 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" ${deb_lv2_depends}
-                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:pelorvane-render>"
+        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" "${PELORVANE_LV2_DATA_STAMP}"
+                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:pelorvane-render>"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in"
         COMMENT "Packing pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb"

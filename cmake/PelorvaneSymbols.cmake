@@ -1,11 +1,11 @@
-# The plug-in modules ship stripped. Each one's debug information is split off after linking
-# into a symbol file beside its bundle, with a record of the module's build identifier, version
-# and platform, and packed as an archive beside the bundle's archive:
+# The VST3 module ships stripped. Its debug information is split off after linking into a
+# symbol file beside its bundle, with a record of the module's build identifier, version and
+# platform, and packed as an archive beside the bundle's archive:
 #   VST3  Pelorvane-<version>-<platform>-symbols       (from Pelorvane_artefacts/<config>/VST3)
-#   LV2   Pelorvane-<version>-<platform>-lv2-symbols   (Linux only; from .../<config>/LV2)
+# (The LV2 binary writes no crash log and is linked stripped: cmake/PelorvaneLV2.cmake.)
 # A crash log ends with the same identifier, which is how scripts/symbolize-crash-log.sh
 # finds the symbols that belong to it. Included by cmake/PelorvanePackage.cmake; sets
-# PELORVANE_SYMBOLS_ARCHIVE (the VST3 module's) and PELORVANE_LV2_SYMBOLS_ARCHIVE, and
+# PELORVANE_SYMBOLS_ARCHIVE (the VST3 module's) and
 # Pelorvane_VST3_DEBUG_FILE (the VST3 module's symbol file).
 
 # Line tables for the symbolizer; -g leaves the generated code as it is.
@@ -79,8 +79,3 @@ pelorvane_split_symbols(Pelorvane_VST3
     "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-symbols"
     "${PELORVANE_BUNDLE_PARENT}" PELORVANE_SYMBOLS_ARCHIVE)
 
-if(PELORVANE_SHIPS_FRAMEWORK_LV2)
-    pelorvane_split_symbols(Pelorvane_LV2
-        "Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2-symbols"
-        "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2" PELORVANE_LV2_SYMBOLS_ARCHIVE)
-endif()

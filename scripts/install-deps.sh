@@ -15,7 +15,7 @@ product=(
   libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
   libfreetype-dev libfontconfig-dev libasound2-dev libgl-dev
   libpng-dev libjpeg-dev zlib1g-dev
-  fonts-dejavu-core binutils
+  fonts-dejavu-core binutils lv2-dev
   dpkg-dev help2man
 )
 
@@ -25,7 +25,7 @@ checks=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev wine64 wine zip unzip
   nsis xdotool
-  jalv jackd2 libjack-jackd2-dev lilv-utils
+  jalv jackd2 libjack-jackd2-dev lilv-utils sordi
   libmpfr-dev
 )
 

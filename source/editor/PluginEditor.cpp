@@ -1,13 +1,15 @@
 #include "editor/PluginEditor.h"
 
 #include "processor/PluginConstants.h"
+#include "processor/PluginParameters.h"
 #include "processor/PluginProcessor.h"
 
+#include <iterator>
 #include <utility>
 
 namespace
 {
-constexpr auto bypassId = "Bypass";
+using PluginParameters::bypassId;
 constexpr int valueBoxWidth = 100;
 constexpr int valueBoxHeight = 15;
 
@@ -93,10 +95,10 @@ void PelorvaneAudioProcessorEditor::setUpKnob (OmbrixSlider& knob)
 
 void PelorvaneAudioProcessorEditor::attachKnobs()
 {
-    const std::array<const char*, 4> ids { "Space", "Lumens", "Tone", "Mix" };
+    static_assert (std::size (PluginParameters::knobs) == std::tuple_size_v<decltype (knobs)>);
 
     for (size_t i = 0; i < knobs.size(); ++i)
-        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (ids[i]), *knobs[i], messageThread));
+        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (PluginParameters::knobs[i].id), *knobs[i], messageThread));
 }
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
@@ -258,14 +260,10 @@ void PelorvaneAudioProcessorEditor::describeForScreenReaders()
     // Screen readers announce a control's title, its role and its value: "Space, slider, 5.0".
     setTitle (PluginConstants::pluginName);
 
-    const std::array<std::pair<const char*, const char*>, 4> knobTexts { { { "Space", "Decay time" },
-                                                                           { "Lumens", "Share of octave-up shimmer" },
-                                                                           { "Tone", "Damping of the tail" },
-                                                                           { "Mix", "Wet and dry balance" } } };
     for (size_t i = 0; i < knobs.size(); ++i)
     {
-        knobs[i]->setTitle (knobTexts[i].first);
-        knobs[i]->setDescription (knobTexts[i].second);
+        knobs[i]->setTitle (PluginParameters::knobs[i].id);
+        knobs[i]->setDescription (PluginParameters::knobs[i].description);
     }
 
     // Its value reads "On" while the effect is bypassed.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/mydsp.h"
+#include "processor/PluginParameters.h"
 
 #include <faust/gui/MapUI.h>
 
@@ -23,10 +24,10 @@ public:
     struct Settings
     {
         bool bypass = false;
-        float space = 5.0f;
-        float lumens = 5.0f;
-        float tone = 5.0f;
-        float mix = 50.0f;
+        float space = PluginParameters::knobs[PluginParameters::space].defaultValue;
+        float lumens = PluginParameters::knobs[PluginParameters::lumens].defaultValue;
+        float tone = PluginParameters::knobs[PluginParameters::tone].defaultValue;
+        float mix = PluginParameters::knobs[PluginParameters::mix].defaultValue;
     };
 
     explicit BlockJob (mydsp& network);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "processor/PluginParameters.h"
+
+#include <array>
 #include <cctype>
 #include <iterator>
 #include <string>
@@ -64,6 +67,12 @@ inline const FactoryPreset* find (std::string_view name)
             return &preset;
 
     return nullptr;
+}
+
+/** The preset's knobs in the order of PluginParameters::knobs. */
+inline std::array<float, PluginParameters::knobCount> knobValues (const FactoryPreset& preset)
+{
+    return { preset.space, preset.lumens, preset.tone, preset.mix };
 }
 
 /** The name as a VST3 preset file's name: hosts list the files under it. */

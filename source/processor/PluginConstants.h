@@ -28,9 +28,21 @@ constexpr auto vendorWebAddress = "https://www.example.com";
 constexpr auto vendorEmail = "support@example.com";
 
 // The LV2 plug-in's URI, under the maker's web address. LV2 hosts store it in their sessions and
-// presets, so it never changes, not even when the web address above does. CMakeLists.txt reads
-// it from this line.
-constexpr auto lv2Uri = "https://www.example.com/plugins/pelorvane";
+// presets, so it never changes, not even when the web address above does. (The plug-in's first LV2 bundle, with other ports, went by
+// https://www.example.com/plugins/pelorvane: LV2 keeps a URI's ports for good, so that one is
+// retired rather than reused.)
+constexpr auto lv2Uri = "https://www.example.com/plugins/pelorvane/lv2";
+
+// The LV2 release as hosts count it: lv2:minorVersion and lv2:microVersion, where an odd number
+// or a minor version of 0 marks a development build. A release raises one of them by two.
+constexpr int lv2MinorVersion = 2;
+constexpr int lv2MicroVersion = 0;
+
+// The project the plug-in belongs to, and the terms it comes under (packaging/linux/copyright.in:
+// all rights reserved by the maker), as the LV2 data names them.
+constexpr auto projectUri = "https://www.example.com/pelorvane";
+constexpr auto licenseUri = "https://www.example.com/pelorvane/license";
+constexpr auto licenseText = "Copyright 2026 Ombrix Audio. All rights reserved.";
 
 // The one channel configuration hosts may ask for: stereo in, stereo out.
 constexpr short preferredInputChannels = 2;

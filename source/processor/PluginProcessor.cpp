@@ -3,6 +3,7 @@
 
 #include "processor/HostSettings.h"
 #include "processor/PluginConstants.h"
+#include "processor/PluginParameters.h"
 
 #include "editor/PluginEditor.h"
 
@@ -15,23 +16,20 @@
 
 namespace
 {
-constexpr auto bypassName = "Bypass";
-constexpr auto spaceName = "Space";
-constexpr auto lumensName = "Lumens";
-constexpr auto toneName = "Tone";
-constexpr auto mixName = "Mix";
+using PluginParameters::bypassId;
+using PluginParameters::knobs;
 
 // Longest loop through the network in samples: line 4's 8192-sample tap behind the
 // two all-passes (729 + 1331) and the one-sample feedback.
 constexpr double longestLoopSamples = 8192.0 + 729.0 + 1331.0 + 1.0;
 
-std::unique_ptr<juce::AudioParameterFloat> makeKnobParameter (const char* id, float maximum, float step, float defaultValue, const juce::String& label)
+std::unique_ptr<juce::AudioParameterFloat> makeKnobParameter (const KnobParameter& knob)
 {
-    return std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { id, 1 },
-                                                        id,
-                                                        juce::NormalisableRange<float> (0.0f, maximum, step),
-                                                        defaultValue,
-                                                        juce::AudioParameterFloatAttributes().withLabel (label));
+    return std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { knob.id, 1 },
+                                                        knob.id,
+                                                        juce::NormalisableRange<float> (0.0f, knob.maximum, knob.step),
+                                                        knob.defaultValue,
+                                                        juce::AudioParameterFloatAttributes().withLabel (knob.unit));
 }
 } // namespace
 
@@ -69,19 +67,19 @@ PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
 juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::createParameterLayout()
 {
     auto bypass = std::make_unique<juce::AudioParameterBool> (
-        juce::ParameterID { bypassName, 1 },
-        bypassName,
+        juce::ParameterID { bypassId, 1 },
+        bypassId,
         false,
         juce::AudioParameterBoolAttributes()
             .withStringFromValueFunction ([] (bool on, int) { return juce::String (on ? "Bypassed" : "Active"); })
             .withValueFromStringFunction ([] (const juce::String& text) { return text == "Bypassed"; }));
 
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
-    layout.add (std::move (bypass),
-                makeKnobParameter (spaceName, 10.0f, 0.1f, 5.0f, {}),
-                makeKnobParameter (lumensName, 10.0f, 0.1f, 5.0f, {}),
-                makeKnobParameter (toneName, 10.0f, 0.1f, 5.0f, {}),
-                makeKnobParameter (mixName, 100.0f, 1.0f, 50.0f, "%"));
+    layout.add (std::move (bypass));
+
+    for (const auto& knob : knobs)
+        layout.add (makeKnobParameter (knob));
+
     return layout;
 }
 
@@ -150,16 +148,17 @@ PelorvaneAudioProcessor::AudioPathTargets PelorvaneAudioProcessor::resolveAudioP
     // The map's own complaint for a label it lacks, once instead of on every block.
     blockJob.bindZones (zoneMap, [] (const char* label) { std::fprintf (stderr, "ERROR : setParamValue '%s' not found\n", label); });
 
-    return { parameters.getParameter (bypassName),
-             parameters.getRawParameterValue (spaceName),
-             parameters.getRawParameterValue (lumensName),
-             parameters.getRawParameterValue (toneName),
-             parameters.getRawParameterValue (mixName) };
+    using namespace PluginParameters;
+    return { parameters.getParameter (bypassId),
+             parameters.getRawParameterValue (knobs[space].id),
+             parameters.getRawParameterValue (knobs[lumens].id),
+             parameters.getRawParameterValue (knobs[tone].id),
+             parameters.getRawParameterValue (knobs[mix].id) };
 }
 
 double PelorvaneAudioProcessor::getTailLengthSeconds() const
 {
-    const auto space = parameters.getRawParameterValue (spaceName)->load();
+    const auto space = parameters.getRawParameterValue (knobs[PluginParameters::space].id)->load();
     const double gain = 0.5 + 0.05 * space;
 
     if (gain >= 1.0)
@@ -175,12 +174,6 @@ bool PelorvaneAudioProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorParameter* PelorvaneAudioProcessor::getBypassParameter() const
 {
-    // The framework's LV2 client sets the host's bypass parameter from the host's on/off port
-    // on every block, which would undo the footswitch and any automation of Bypass. There the
-    // host's switch bypasses through processBlockBypassed and Bypass stays the pedal's own.
-    if (wrapperType == wrapperType_LV2)
-        return nullptr;
-
     // The framework's VST3 layer asks for it on every block.
     return targets.bypass;
 }

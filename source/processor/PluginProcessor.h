@@ -30,8 +30,8 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
     using juce::AudioProcessor::processBlock;
 
-    /** The host's own bypass where Bypass is not the host's (see getBypassParameter): the
-        left input on both sides, the tail frozen, as with Bypass. */
+    /** The host's own bypass, should a host bypass without Bypass: the left input on both
+        sides, the tail frozen, as with Bypass. */
     void processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
     using juce::AudioProcessor::processBlockBypassed;
 

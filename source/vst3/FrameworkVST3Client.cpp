@@ -504,6 +504,21 @@ private:
     juce::MidiBuffer midi;
 };
 
+#if JUCE_MINGW
+/** MinGW emulates thread_local: a thread's copy of the client's flag above, which every
+    parameter change reads, is allocated at that thread's first access, and for a host's audio
+    thread that would be in the middle of a block. Windows calls a module's TLS callbacks on
+    every thread that starts while the module is loaded, before the thread runs anything else,
+    so the first access is made there. (A thread that was already running when the module was
+    loaded still allocates its copy at its first parameter change.)
+*/
+void NTAPI touchThreadLocalsOnThreadStart (PVOID, DWORD reason, PVOID)
+{
+    if (reason == DLL_THREAD_ATTACH)
+        juce::inParameterChangedCallback = false;
+}
+#endif
+
 /** The framework's edit controller, handing out its editor views behind MessageThreadView. */
 class GuardedVST3EditController : public juce::JuceVST3EditController
 {
@@ -517,6 +532,11 @@ public:
     }
 };
 } // namespace
+
+#if JUCE_MINGW
+// Placed among the C runtime's TLS callbacks (between its .CRT$XLA and .CRT$XLZ markers).
+extern "C" __attribute__ ((section (".CRT$XLY"), used)) const PIMAGE_TLS_CALLBACK pelorvaneThreadStartCallback = touchThreadLocalsOnThreadStart;
+#endif
 
 Steinberg::IPluginFactory* FrameworkVST3Client::getPluginFactory()
 {

@@ -3,7 +3,7 @@
 #include "demo/DemoPhraseSamples.h"
 #include "processor/BlockJob.h"
 #include "processor/HostSettings.h"
-#include "web/ParameterSteps.h"
+#include "processor/ParameterSteps.h"
 
 #include <algorithm>
 #include <cstring>

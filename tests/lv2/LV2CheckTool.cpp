@@ -1,20 +1,15 @@
-// The helper of the LV2 host check (lv2-host-check.sh): the saved state jalv loads, a JACK
-// client that plays a signal into another JACK client (jalv, running the LV2 bundle) and records
-// what comes back, and the sample-exact comparison of that recording with pelorvane-render's
-// output. No LV2 code here: the plug-in is hosted by jalv alone.
+// The helper of the LV2 host check (lv2-host-check.sh): a test signal, a JACK client that plays
+// it into another JACK client (jalv, running the LV2 bundle) and records what comes back, and
+// the sample-exact comparison of that recording, or of lv2apply's output, with pelorvane-render's.
+// No LV2 code here: the plug-in is hosted by jalv and lv2apply alone.
 //
-//   PelorvaneLV2CheckTool state DIR ENABLED [ID=VALUE...]      e.g. Space=7.5 Mix=40
-//       Writes an LV2 state folder (manifest.ttl, state.ttl) as an LV2 host saves one: the value
-//       of the lv2:enabled port, and the plug-in's state block under <lv2Uri>:StateString,
-//       encoded as the framework's LV2 client stores it (its base64 form of what
-//       getStateInformation writes).
 //   PelorvaneLV2CheckTool signal SIGNAL.wav RATE SECONDS TAIL_SECONDS
 //       A stereo test signal: plucked notes over quiet noise on the left (never exactly zero),
 //       other noise on the right, then TAIL_SECONDS of silence.
 //   PelorvaneLV2CheckTool wait-server SECONDS
 //       Waits for the JACK server (JACK_DEFAULT_SERVER) to take clients.
 //   PelorvaneLV2CheckTool play SIGNAL.wav RECORDING.wav CLIENT
-//       Connects (within 30 s) to CLIENT's audio_in_1/2 and audio_out_1/2, prints "playing" once the signal
+//       Connects (within 30 s) to CLIENT's in_l/in_r and out_l/out_r, prints "playing" once the signal
 //       starts, and writes four channels: sent left, sent right, returned left, returned right.
 //       Both pairs are taken in the same process cycle, so they stay in step with each other.
 //       Then prints the latency that CLIENT declares on its outputs.
@@ -26,9 +21,8 @@
 //   PelorvaneLV2CheckTool compare RECORDING.wav RENDERED.wav [--expect-different]
 //       The returned audio from that sample on against pelorvane-render's output, sample for
 //       sample; exit 0 when every sample is the same float (or, with --expect-different, when
-//       they are not).
-#include "processor/PluginConstants.h"
-#include "processor/PluginProcessor.h"
+//       they are not). A stereo RECORDING (what lv2apply writes) is compared from its start.
+#include "lv2/LV2Ports.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -227,8 +221,8 @@ int play (const std::string& signalPath, const std::string& recordingPath, const
             }
             return true;
         };
-        if (! connect (jack_port_name (loop.sends[c]), target + ":audio_in_" + n)
-            || ! connect (target + ":audio_out_" + n, jack_port_name (loop.returns[c])))
+        if (! connect (jack_port_name (loop.sends[c]), target + ":" + LV2Ports::audio[c].symbol)
+            || ! connect (target + ":" + LV2Ports::audio[c + 2].symbol, jack_port_name (loop.returns[c])))
             return fail ("cannot connect to " + target + "'s audio ports");
     }
 
@@ -243,7 +237,7 @@ int play (const std::string& signalPath, const std::string& recordingPath, const
     // it reads from the plug-in's latency port.
     for (int c = 1; c <= 2; ++c)
     {
-        const auto name = target + ":audio_out_" + std::to_string (c);
+        const auto name = target + ":" + LV2Ports::audio[c + 1].symbol;
         if (auto* port = jack_port_by_name (loop.client, name.c_str()))
         {
             jack_latency_range_t range {};
@@ -311,7 +305,12 @@ int compare (const std::string& recordingPath, const std::string& renderedPath, 
 {
     Audio recording, rendered;
     Split split;
-    if (! readWav (recordingPath, recording) || recording.channels.size() != 4 || ! findSplit (recording, split))
+    if (! readWav (recordingPath, recording))
+        return fail ("no usable recording in " + recordingPath);
+
+    // A recording holds what was sent, then what came back; a plain output only the latter.
+    const auto returned = recording.channels.size() == 4 ? std::size_t { 2 } : std::size_t { 0 };
+    if ((returned == 2 && ! findSplit (recording, split)) || (returned == 0 && recording.channels.size() != 2))
         return fail ("no usable recording in " + recordingPath);
     if (! readWav (renderedPath, rendered) || rendered.channels.size() != 2 || rendered.rate != recording.rate)
         return fail ("no stereo float render at the recording's rate in " + renderedPath);
@@ -323,7 +322,7 @@ int compare (const std::string& recordingPath, const std::string& renderedPath, 
     for (std::size_t i = 0; i < frames; ++i)
         for (int c = 0; c < 2; ++c)
         {
-            const float host = recording.channels[(size_t) c + 2][start + i];
+            const float host = recording.channels[(size_t) c + returned][start + i];
             const float ours = rendered.channels[(size_t) c][i];
             peak = std::max (peak, (double) std::abs (host));
             if (host != ours)
@@ -344,58 +343,11 @@ int compare (const std::string& recordingPath, const std::string& renderedPath, 
         return fail ("too little audio to compare");
     return (differing == 0) != expectDifferent ? 0 : 1;
 }
-// The processor's state block with the given ID=VALUE settings, as the plug-in's LV2 client
-// stores it.
-bool encodeState (const std::vector<std::string>& settings, juce::String& encoded)
-{
-    const juce::ScopedJuceInitialiser_GUI juceInit;
-    PelorvaneAudioProcessor processor;
-
-    for (const auto& text : settings)
-    {
-        const juce::String setting (text);
-        const auto id = setting.upToFirstOccurrenceOf ("=", false, false);
-        auto* parameter = dynamic_cast<juce::RangedAudioParameter*> (processor.parameters.getParameter (id));
-        if (parameter == nullptr)
-            return false;
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (setting.fromFirstOccurrenceOf ("=", false, false).getFloatValue()));
-    }
-
-    juce::MemoryBlock block;
-    processor.getStateInformation (block);
-    encoded = block.toBase64Encoding();
-    return true;
-}
-
-int writeState (const std::string& dirPath, const std::string& enabled, const std::vector<std::string>& settings)
-{
-    juce::String encoded;
-    if (! encodeState (settings, encoded))
-        return fail ("unknown parameter among the settings");
-
-    const juce::String uri (PluginConstants::lv2Uri);
-    const juce::String prefixes ("@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                                 "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-                                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-                                 "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n\n");
-    const auto manifest = prefixes + "<state.ttl>\n\ta pset:Preset ;\n\tlv2:appliesTo <" + uri + "> ;\n\trdfs:seeAlso <state.ttl> .\n";
-    const auto state = prefixes + "<>\n\ta pset:Preset ;\n\tlv2:appliesTo <" + uri + "> ;\n"
-                       + "\tlv2:port [\n\t\tlv2:symbol \"enabled\" ;\n\t\tpset:value " + juce::String (enabled) + "\n\t] ;\n"
-                       + "\tstate:state [\n\t\t<" + uri + ":StateString> \"" + encoded + "\"\n\t] .\n";
-
-    const auto dir = juce::File::getCurrentWorkingDirectory().getChildFile (dirPath);
-    if (! dir.createDirectory() || ! dir.getChildFile ("manifest.ttl").replaceWithText (manifest)
-        || ! dir.getChildFile ("state.ttl").replaceWithText (state))
-        return fail ("cannot write " + dirPath);
-    return 0;
-}
 } // namespace
 
 int main (int argc, char** argv)
 {
     const std::vector<std::string> args (argv + 1, argv + argc);
-    if (args.size() >= 3 && args[0] == "state")
-        return writeState (args[1], args[2], { args.begin() + 3, args.end() });
     if (args.size() == 5 && args[0] == "signal")
         return makeSignal (args[1], std::stod (args[2]), std::stod (args[3]), std::stod (args[4]));
     if (args.size() == 2 && args[0] == "wait-server")
@@ -407,8 +359,7 @@ int main (int argc, char** argv)
     if ((args.size() == 3 || (args.size() == 4 && args[3] == "--expect-different")) && args[0] == "compare")
         return compare (args[1], args[2], args.size() == 4);
 
-    std::cerr << "usage: PelorvaneLV2CheckTool state DIR ENABLED [ID=VALUE...]\n"
-                 "       PelorvaneLV2CheckTool signal SIGNAL.wav RATE SECONDS TAIL_SECONDS\n"
+    std::cerr << "usage: PelorvaneLV2CheckTool signal SIGNAL.wav RATE SECONDS TAIL_SECONDS\n"
                  "       PelorvaneLV2CheckTool wait-server SECONDS\n"
                  "       PelorvaneLV2CheckTool play SIGNAL.wav RECORDING.wav CLIENT\n"
                  "       PelorvaneLV2CheckTool split RECORDING.wav RENDER_INPUT.wav\n"

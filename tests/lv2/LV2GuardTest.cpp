@@ -1,108 +1,85 @@
-// The built LV2 module driven through the bare LV2 interface by a host that breaks its promises:
-// blocks longer than the maximum it announced, a maximum of 0, and ports left unconnected.
+// The built LV2 binary driven through the bare LV2 interface by a host that breaks its promises or
+// gives nothing: no features at all, absurd sample rates, blocks of any length, one buffer for
+// input and output, ports left unconnected, and garbage on the control ports and the input.
 #include "AllocationCounter.h"
 
-#include <lv2/atom/atom.h>
-#include <lv2/buf-size/buf-size.h>
+#include "lv2/LV2Ports.h"
+#include "processor/PluginParameters.h"
+
 #include <lv2/core/lv2.h>
-#include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <map>
-#include <string>
+#include <limits>
 #include <vector>
 
 namespace
 {
-// The bundle's ports: audio in 1 and 2, audio out 1 and 2, events in, events out.
-constexpr uint32_t audioIn[] = { 0, 1 };
-constexpr uint32_t audioOut[] = { 2, 3 };
-constexpr uint32_t eventsOut = 5;
-
-class UridMap
+const LV2_Descriptor* loadDescriptor()
 {
-public:
-    LV2_URID map (const char* uri)
-    {
-        return uris.emplace (uri, static_cast<LV2_URID> (uris.size() + 1)).first->second;
-    }
+    // Stays loaded for the whole run, as a host keeps a plug-in's library.
+    static void* library = dlopen (PELORVANE_LV2_MODULE, RTLD_NOW | RTLD_LOCAL);
 
-    LV2_URID_Map feature { this, [] (LV2_URID_Map_Handle self, const char* uri) { return static_cast<UridMap*> (self)->map (uri); } };
+    if (library == nullptr)
+        return nullptr;
 
-private:
-    std::map<std::string, LV2_URID> uris;
-};
+    const auto entry = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor"));
+    return entry != nullptr ? entry (0) : nullptr;
+}
 
-/** One instance of the module, with stereo buffers of `capacity` samples it connects as asked. */
+/** One instance, made without a single feature, with stereo buffers of `capacity` samples and
+    its control ports at their defaults (Space 7 so that the tail is long). */
 class RawLv2Host
 {
 public:
-    RawLv2Host (int64_t announcedMaxBlock, size_t capacity)
-        : maxBlock (announcedMaxBlock), in (2, std::vector<float> (capacity)), out (2, std::vector<float> (capacity))
+    RawLv2Host (double sampleRate, size_t capacity)
+        : in (2, std::vector<float> (capacity)), out (2, std::vector<float> (capacity))
     {
-        library = dlopen (PELORVANE_LV2_MODULE, RTLD_NOW | RTLD_LOCAL);
+        descriptor = loadDescriptor();
 
-        if (library == nullptr)
-            return;
+        for (int k = 0; k < PluginParameters::knobCount; ++k)
+            controls[(size_t) k] = PluginParameters::knobs[k].defaultValue;
 
-        const auto entry = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor"));
-        descriptor = entry != nullptr ? entry (0) : nullptr;
+        controls[PluginParameters::space] = 7.0f;
+        controls[LV2Ports::enabled - LV2Ports::firstKnob] = 1.0f;
 
-        if (descriptor == nullptr)
-            return;
+        const LV2_Feature* noFeatures[] = { nullptr };
 
-        options[0] = { LV2_OPTIONS_INSTANCE, 0, urids.map (LV2_BUF_SIZE__maxBlockLength), sizeof (maxBlock), urids.map (LV2_ATOM__Long), &maxBlock };
-        const LV2_Feature mapFeature { LV2_URID__map, &urids.feature };
-        const LV2_Feature optionsFeature { LV2_OPTIONS__options, options };
-        const LV2_Feature bounded { LV2_BUF_SIZE__boundedBlockLength, nullptr };
-        const LV2_Feature* features[] = { &mapFeature, &optionsFeature, &bounded, nullptr };
-
-        instance = descriptor->instantiate (descriptor, 48000.0, PELORVANE_LV2_BUNDLE, features);
+        if (descriptor != nullptr)
+            instance = descriptor->instantiate (descriptor, sampleRate, PELORVANE_LV2_BUNDLE, noFeatures);
     }
 
     ~RawLv2Host()
     {
         if (instance != nullptr)
             descriptor->cleanup (instance);
-
-        // The framework's message thread and leak checks live in the module: it stays loaded.
     }
 
     bool isRunning() const { return instance != nullptr; }
 
-    void connectAudio()
+    void connect (uint32_t port, void* data) { descriptor->connect_port (instance, port, data); }
+
+    void connectAll()
     {
-        for (int c = 0; c < 2; ++c)
+        for (uint32_t c = 0; c < 2; ++c)
         {
-            descriptor->connect_port (instance, audioIn[c], in[(size_t) c].data());
-            descriptor->connect_port (instance, audioOut[c], out[(size_t) c].data());
+            connect (LV2Ports::audioInLeft + c, in[c].data());
+            connect (LV2Ports::audioOutLeft + c, out[c].data());
         }
+
+        for (uint32_t port = LV2Ports::firstKnob; port < LV2Ports::count; ++port)
+            connect (port, &controls[port - LV2Ports::firstKnob]);
+
+        descriptor->activate (instance);
     }
 
-    void disconnectInputs()
-    {
-        for (auto port : audioIn)
-            descriptor->connect_port (instance, port, nullptr);
-    }
-
-    void connectEventsOut()
-    {
-        descriptor->connect_port (instance, eventsOut, events.data());
-    }
-
-    void run (uint32_t numSamples)
-    {
-        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*> (events.data());
-        sequence->atom.size = static_cast<uint32_t> (events.size() * sizeof (events[0]) - sizeof (LV2_Atom));
-        descriptor->run (instance, numSamples);
-    }
+    void run (uint32_t numSamples) { descriptor->run (instance, numSamples); }
 
     /** A noisy pluck on the left, other noise on the right, from sample `start` of the signal on. */
     void fill (size_t numSamples, size_t start)
@@ -116,86 +93,101 @@ public:
     }
 
     std::vector<std::vector<float>> in, out;
+    std::array<float, LV2Ports::count - LV2Ports::firstKnob> controls {};
 
 private:
-    int64_t maxBlock;
-    void* library = nullptr;
     const LV2_Descriptor* descriptor = nullptr;
     LV2_Handle instance = nullptr;
-    UridMap urids;
-    LV2_Options_Option options[2] {};
-    std::vector<uint64_t> events = std::vector<uint64_t> (1024);
 };
 
-/** Plays the same signal through a host in blocks of `blockSize`; returns the left output. */
-std::vector<float> play (RawLv2Host& host, uint32_t blockSize, size_t total, AudioPathCounts* counts = nullptr)
+/** Plays the same signal through the host in blocks of the given lengths, in turn; returns both
+    outputs, one after the other. With `inPlace` the outputs are the input buffers. */
+std::vector<float> play (RawLv2Host& host, std::vector<uint32_t> blockLengths, size_t total, bool inPlace = false, AudioPathCounts* counts = nullptr)
 {
-    std::vector<float> left;
-    host.connectAudio();
-    host.connectEventsOut();
+    std::vector<float> left, right;
+    host.connectAll();
 
-    for (size_t start = 0; start < total; start += blockSize)
+    if (inPlace)
+        for (uint32_t c = 0; c < 2; ++c)
+            host.connect (LV2Ports::audioOutLeft + c, host.in[c].data());
+
+    const auto& result = inPlace ? host.in : host.out;
+
+    for (size_t start = 0, block = 0; start < total; ++block)
     {
-        host.fill (blockSize, start);
+        const auto length = static_cast<uint32_t> (std::min<size_t> (blockLengths[block % blockLengths.size()], total - start));
+        host.fill (length, start);
+        start += length;
 
         if (counts != nullptr)
-            counts->count ([&] { host.run (blockSize); });
+            counts->count ([&] { host.run (length); });
         else
-            host.run (blockSize);
+            host.run (length);
 
-        left.insert (left.end(), host.out[0].begin(), host.out[0].begin() + blockSize);
+        left.insert (left.end(), result[0].begin(), result[0].begin() + length);
+        right.insert (right.end(), result[1].begin(), result[1].begin() + length);
     }
 
+    left.insert (left.end(), right.begin(), right.end());
     return left;
+}
+
+bool allZero (const std::vector<float>& samples)
+{
+    return std::all_of (samples.begin(), samples.end(), [] (float sample) { return sample == 0.0f; });
 }
 } // namespace
 
-TEST (Lv2Guard, BlocksLongerThanAnnouncedSoundAsIfSentInPiecesAndAllocateNothing)
+TEST (Lv2Guard, AnyBlockLengthInPlaceOrNotSoundsTheSameAndAllocatesNothing)
 {
-    // Four pieces of the announced size each; then pieces of 256, 256, 256 and 232.
-    for (const uint32_t longBlock : { 1024u, 1000u })
+    constexpr size_t total = 48000;
+    RawLv2Host reference (48000.0, 512);
+    ASSERT_TRUE (reference.isRunning());
+    const auto expected = play (reference, { 512 }, total);
+    EXPECT_GT (*std::max_element (expected.begin(), expected.end()), 0.01f);
+
+    const std::vector<std::vector<uint32_t>> patterns { { 1 }, { 1000 }, { 7, 4096, 0, 300 }, { 48000 } };
+
+    for (const auto& lengths : patterns)
     {
-        RawLv2Host careless (256, longBlock), careful (longBlock, longBlock);
-        ASSERT_TRUE (careless.isRunning() && careful.isRunning());
+        for (const bool inPlace : { false, true })
+        {
+            RawLv2Host host (48000.0, 48000);
+            AudioPathCounts counts;
+            ASSERT_EQ (play (host, lengths, total, inPlace, &counts), expected) << lengths[0] << "-sample blocks, in place " << inPlace;
 
-        AudioPathCounts counts;
-        const auto fromLongBlocks = play (careless, longBlock, 48000, longBlock == 1024 ? &counts : nullptr);
-        const auto fromAnnouncedBlocks = play (careful, longBlock, 48000);
-
-        EXPECT_EQ (fromLongBlocks, fromAnnouncedBlocks) << longBlock << "-sample blocks";
-        EXPECT_GT (*std::max_element (fromLongBlocks.begin(), fromLongBlocks.end()), 0.01f);
-
-        // The framework's buffer grows, and so allocates, whenever a block is longer than the one
-        // before it: the pieces of 1000 samples (256 after 232) do that, as would a host's.
-        if (AllocationCounter::isAvailable && longBlock == 1024)
-            EXPECT_EQ (counts.heapCalls, 0) << "heap calls in " << counts.calls << " blocks of " << longBlock << " samples announced as 256";
+            if (AllocationCounter::isAvailable)
+                EXPECT_EQ (counts.heapCalls + counts.locks, 0) << "in " << counts.calls << " blocks";
+        }
     }
 }
 
-TEST (Lv2Guard, AMaximumOfZeroStillRuns)
+TEST (Lv2Guard, AbsurdSampleRatesStillRunAndGiveFiniteSound)
 {
-    RawLv2Host host (0, 512);
-    ASSERT_TRUE (host.isRunning());
-
-    AudioPathCounts counts;
-    const auto left = play (host, 512, 4096, &counts);
-    EXPECT_GT (*std::max_element (left.begin(), left.end()), 0.01f);
-
-    if (AllocationCounter::isAvailable)
-        EXPECT_EQ (counts.heapCalls, 0);
+    for (const double rate : { 0.0, -48000.0, std::numeric_limits<double>::quiet_NaN(), 1.0, 1.0e12 })
+    {
+        RawLv2Host host (rate, 512);
+        ASSERT_TRUE (host.isRunning()) << rate;
+        const auto output = play (host, { 512 }, 4096);
+        EXPECT_TRUE (std::all_of (output.begin(), output.end(), [] (float sample) { return std::isfinite (sample); })) << rate;
+    }
 }
 
 TEST (Lv2Guard, UnconnectedPortsAreNeitherReadNorWritten)
 {
-    RawLv2Host host (512, 512);
+    RawLv2Host host (48000.0, 512);
     ASSERT_TRUE (host.isRunning());
 
     // Nothing connected at all.
     host.run (512);
 
     // The outputs alone: whatever lies in the input buffers, the plug-in hears silence.
-    host.connectAudio();
-    host.disconnectInputs();
+    host.connectAll();
+
+    for (uint32_t port = LV2Ports::audioInLeft; port < LV2Ports::count; ++port)
+        if (port != LV2Ports::audioOutLeft && port != LV2Ports::audioOutRight)
+            host.connect (port, nullptr);
+
     host.fill (512, 0);
 
     for (int block = 0; block < 20; ++block)
@@ -203,8 +195,28 @@ TEST (Lv2Guard, UnconnectedPortsAreNeitherReadNorWritten)
         host.out[0].assign (512, 1.0f);
         host.out[1].assign (512, 1.0f);
         host.run (512);
-
-        for (const auto& channel : host.out)
-            ASSERT_TRUE (std::all_of (channel.begin(), channel.end(), [] (float sample) { return sample == 0.0f; })) << "block " << block;
+        ASSERT_TRUE (allZero (host.out[0]) && allZero (host.out[1])) << "block " << block;
     }
+}
+
+TEST (Lv2Guard, GarbageOnTheControlsAndTheInputIsTakenAsTheVst3ModuleTakesIt)
+{
+    // Controls that are no number stand at their defaults; an enabled port that is none leaves
+    // the effect on. NaN in the input is heard as silence.
+    RawLv2Host garbage (48000.0, 512), defaults (48000.0, 512);
+    ASSERT_TRUE (garbage.isRunning() && defaults.isRunning());
+    garbage.controls.fill (std::numeric_limits<float>::quiet_NaN());
+    defaults.controls[PluginParameters::space] = PluginParameters::knobs[PluginParameters::space].defaultValue;
+    EXPECT_EQ (play (garbage, { 512 }, 8192), play (defaults, { 512 }, 8192));
+
+    garbage.in[0].assign (512, std::numeric_limits<float>::quiet_NaN());
+    garbage.run (512);
+    EXPECT_TRUE (std::all_of (garbage.out[0].begin(), garbage.out[0].end(), [] (float sample) { return std::isfinite (sample); }));
+
+    // Switched off: the left input on both sides.
+    RawLv2Host off (48000.0, 512);
+    off.controls[LV2Ports::enabled - LV2Ports::firstKnob] = 0.0f;
+    const auto output = play (off, { 512 }, 512);
+    EXPECT_TRUE (std::equal (off.in[0].begin(), off.in[0].end(), output.begin()));
+    EXPECT_TRUE (std::equal (off.in[0].begin(), off.in[0].end(), output.begin() + 512));
 }

@@ -12,7 +12,7 @@
 set -euo pipefail
 
 deb=$1 work=$2
-uri=https://www.example.com/plugins/pelorvane
+uri=https://www.example.com/plugins/pelorvane/lv2
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 has() { grep -qE "$1" "$2"; }
 lacks() { ! grep -qE "$1" "$2"; }
@@ -37,7 +37,7 @@ dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//; s|^\./|/|' >"$work/contents"
 cat "$work/contents"
 for path in /usr/lib/vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so \
   /usr/lib/lv2/Pelorvane.lv2/Pelorvane.so /usr/lib/lv2/Pelorvane.lv2/manifest.ttl \
-  /usr/lib/lv2/Pelorvane.lv2/dsp.ttl /usr/lib/lv2/Pelorvane.lv2/ui.ttl \
+  /usr/lib/lv2/Pelorvane.lv2/pelorvane.ttl \
   /usr/bin/pelorvane-render /usr/share/man/man1/pelorvane-render.1.gz \
   /usr/share/doc/pelorvane/copyright; do
   check "lists $path" grep -qxF "$path" "$work/contents"

@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <malloc.h>
 #include <pthread.h>
+#include <unistd.h>
 
 // glibc's own allocator under its internal names, so the replacements below can forward
 // to it without calling themselves.
@@ -17,6 +18,7 @@ extern "C"
     void* __libc_realloc (void* block, size_t size);
     void* __libc_memalign (size_t alignment, size_t size);
     void __libc_free (void* block);
+    ssize_t __write (int fd, const void* data, size_t size);
 }
 
 namespace
@@ -25,6 +27,7 @@ namespace
 thread_local bool counting = false;
 thread_local long heapCallCount = 0;
 thread_local long lockCount = 0;
+thread_local long writeCount = 0;
 
 void noteHeapCall()
 {
@@ -40,6 +43,7 @@ AllocationCounter::AllocationCounter()
 {
     heapCallCount = 0;
     lockCount = 0;
+    writeCount = 0;
     counting = true;
 }
 
@@ -50,6 +54,7 @@ AllocationCounter::~AllocationCounter()
 
 long AllocationCounter::heapCalls() const { return heapCallCount; }
 long AllocationCounter::locks() const { return lockCount; }
+long AllocationCounter::writes() const { return writeCount; }
 
 // libstdc++'s default operator new and delete, in all their forms, come through these.
 // AddressSanitizer's allocator must serve and take back every block itself, so under it
@@ -115,6 +120,13 @@ extern "C"
         if (counting)
             ++lockCount;
         return lock (mutex);
+    }
+
+    ssize_t write (int fd, const void* data, size_t size)
+    {
+        if (counting)
+            ++writeCount;
+        return __write (fd, data, size);
     }
 }
 #endif

@@ -1,10 +1,11 @@
 #pragma once
 
 /** Counts the heap calls (malloc and its relatives, and so every default operator new and
-    delete) and the mutex locks that the calling thread makes while an instance is alive.
+    delete), the mutex locks and the write calls (how the framework wakes its message thread)
+    that the calling thread makes while an instance is alive.
 
-    Linking AllocationCounter.cpp replaces the process's allocation functions and
-    pthread_mutex_lock with counting versions; other threads are never counted. Under
+    Linking AllocationCounter.cpp replaces the process's allocation functions,
+    pthread_mutex_lock and write with counting versions; other threads are never counted. Under
     AddressSanitizer they are left out and nothing is counted: see isAvailable.
 */
 class AllocationCounter
@@ -25,12 +26,14 @@ public:
 
     long heapCalls() const;
     long locks() const;
+    long writes() const;
 };
 
-/** Heap calls and locks summed over many counted calls (audio blocks, parameter changes). */
+/** Heap calls, locks and writes summed over many counted calls (audio blocks, parameter
+    changes). */
 struct AudioPathCounts
 {
-    long heapCalls = 0, locks = 0, calls = 0;
+    long heapCalls = 0, locks = 0, writes = 0, calls = 0;
 
     template <typename Call>
     void count (Call&& call)
@@ -39,6 +42,7 @@ struct AudioPathCounts
         call();
         heapCalls += counter.heapCalls();
         locks += counter.locks();
+        writes += counter.writes();
         ++calls;
     }
 };

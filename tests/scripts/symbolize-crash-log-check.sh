@@ -10,8 +10,8 @@
 #
 # HOST_COMMAND makes the module fault (the raw host's fault-in-module, under Wine for the
 # Windows module); it runs with APPDATA set to WORK_DIR/appdata, and its log is looked for
-# under LOG_ROOT (Wine keeps its own APPDATA inside its prefix). Without it (the LV2 module,
-# which no host here can make fault) only the made-up logs are checked.
+# under LOG_ROOT (Wine keeps its own APPDATA inside its prefix). Without it only the made-up
+# logs are checked.
 set -euo pipefail
 
 archive=$1 module=$2 work=$3 log_root=$4
@@ -51,7 +51,6 @@ check "the module links to its symbol file" grep -q '\.gnu_debuglink' "$work/sec
 
 # The module's entry point, which a made-up frame names.
 case "$module" in
-  *.lv2/*) entry=lv2_descriptor entry_source='juce_LV2_Client\.cpp' linux_path=/usr/lib/lv2/Pelorvane.lv2/Pelorvane.so ;;
   *) entry=GetPluginFactory entry_source='PelorvanePluginFactory\.cpp' linux_path=/home/u/.vst3/Pelorvane.vst3/Contents/x86_64-linux/Pelorvane.so ;;
 esac
 

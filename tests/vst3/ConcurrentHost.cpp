@@ -24,14 +24,13 @@
 // paused for setProcessing (false), setActive (false) and back, as hosts do.
 
 #include "CheckReport.h"
+#include "OpenEditor.h"
 #include "RawAudioHost.h"
 #include "RawBlockCall.h"
 #include "RawHostFixtures.h"
 #include "RawHostInterfaces.h"
 #include "RawPlugFrame.h"
 #include "X11HostSetup.h"
-
-#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <array>
@@ -245,87 +244,6 @@ private:
     std::thread thread;
 };
 
-/** The host's window the editor view is embedded in. */
-class HostWindow
-{
-public:
-    HostWindow (Display* displayToUse, int width, int height)
-        : display (displayToUse)
-    {
-        const auto screen = DefaultScreen (display);
-        window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0,
-                                      static_cast<unsigned> (width), static_cast<unsigned> (height), 0,
-                                      BlackPixel (display, screen), BlackPixel (display, screen));
-        XMapWindow (display, window);
-        XFlush (display);
-    }
-
-    ~HostWindow()
-    {
-        XDestroyWindow (display, window);
-        XFlush (display);
-    }
-
-    void* handle() const { return reinterpret_cast<void*> (window); }
-
-private:
-    Display* display;
-    Window window;
-
-    HostWindow (const HostWindow&) = delete;
-    HostWindow& operator= (const HostWindow&) = delete;
-};
-
-/** The editor while it is open: the view, attached to a window of the host's when there is a
-    display. */
-class OpenEditor
-{
-public:
-    OpenEditor (RawAudioHost& host, RawPlugFrame& frame, Display* display)
-        : view (host.createEditorView())
-    {
-        if (view == nullptr)
-            return;
-
-        view->setFrame (&frame);
-
-        if (display == nullptr)
-            return;
-
-        Steinberg::ViewRect size;
-
-        if (view->getSize (&size) != Steinberg::kResultOk || size.getWidth() <= 0 || size.getHeight() <= 0)
-            return;
-
-        window = std::make_unique<HostWindow> (display, size.getWidth(), size.getHeight());
-        attached = view->attached (window->handle(), Steinberg::kPlatformTypeX11EmbedWindowID) == Steinberg::kResultOk;
-    }
-
-    ~OpenEditor()
-    {
-        if (view == nullptr)
-            return;
-
-        if (attached)
-            view->removed();
-
-        view->setFrame (nullptr);
-        view->release();
-        window.reset();
-    }
-
-    bool isOpen() const { return view != nullptr; }
-    bool isAttached() const { return attached; }
-
-private:
-    Steinberg::IPlugView* view;
-    std::unique_ptr<HostWindow> window;
-    bool attached = false;
-
-    OpenEditor (const OpenEditor&) = delete;
-    OpenEditor& operator= (const OpenEditor&) = delete;
-};
-
 /** Saves the state the parameters have after one block carrying the changes. */
 std::string stateWith (RawAudioHost& host, const std::vector<RawAudioHost::ParameterChange>& changes)
 {
@@ -368,13 +286,7 @@ int main (int argc, char** argv)
 
     section (options.runLoop ? "concurrent host, with a run loop" : "concurrent host, without a run loop");
 
-    Display* display = nullptr;
-
-    if (std::getenv ("DISPLAY") != nullptr)
-    {
-        prepareX11ForHosting();
-        display = XOpenDisplay (nullptr);
-    }
+    auto* display = openHostDisplay();
 
     check (display != nullptr || ! options.runLoop, "an X display for the window, which a run loop is lent through");
 
@@ -517,8 +429,7 @@ int main (int argc, char** argv)
         host.setComponentHandler (nullptr);
     }
 
-    if (display != nullptr)
-        XCloseDisplay (display);
+    closeHostDisplay (display);
 
     return finishReport();
 }

@@ -1,16 +1,25 @@
 // The built module's IAudioProcessor::process as a host's audio thread calls it, counted on
 // that thread: no heap call and no lock, block after block, whatever the block sizes; only the
 // framework's own notification of a host's parameter change takes a lock (the parameter's
-// listener lock, as in AudioThreadAllocationTest).
+// listener lock, as in AudioThreadAllocationTest). A thread the host starts after loading the
+// module, which has never called into it, neither allocates nor wakes the message thread from
+// its very first block on.
 #include "AllocationCounter.h"
+#include "OpenEditor.h"
 #include "RawAudioHost.h"
 #include "RawBlockCall.h"
 #include "RawHostFixtures.h"
 #include "RawHostInterfaces.h"
+#include "RawPlugFrame.h"
+#include "X11HostSetup.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace
@@ -25,6 +34,64 @@ std::vector<float> noise (size_t length, unsigned seed)
     for (auto& s : v)
         s = level (rng);
     return v;
+}
+
+/** A host's automation of all five parameters, one list of changes a block, made before the
+    blocks so that only the module's work counts: the first block moves every parameter, then
+    every other block one of the knobs, and every 97th Bypass. */
+std::vector<RawParameterChanges> automation (size_t numBlocks, unsigned seed)
+{
+    using namespace RawHostParameters;
+    const Steinberg::Vst::ParamID knobs[] = { space, lumens, tone, mix };
+    std::mt19937 rng (seed);
+    std::uniform_real_distribution<double> normalised (0.0, 1.0);
+    std::vector<RawParameterChanges> changes (numBlocks);
+
+    for (size_t block = 0; block < numBlocks; ++block)
+    {
+        for (size_t knob = 0; knob < 4; ++knob)
+            if (block == 0 || (block % 2 == 0 && knob == block / 2 % 4))
+                changes[block].add (knobs[knob], normalised (rng));
+
+        if (block % 97 == 0)
+            changes[block].add (bypass, block / 97 % 2 == 0 ? 1.0 : 0.0);
+    }
+
+    return changes;
+}
+
+/** Processes one block a list of changes, paced as a sound card paces them, on a thread started
+    now, after the module was loaded and set up, and counts from its very first process call;
+    meanwhile this thread serves the run loop, as a host's main thread does. */
+AudioPathCounts countOnFreshAudioThread (RawAudioHost& host, std::vector<RawParameterChanges>& changes, RawRunLoop& runLoop, bool& processed)
+{
+    constexpr int blockSize = 64;
+    const auto left = noise (blockSize, 8u), right = noise (blockSize, 9u);
+    std::vector<float> outLeft (blockSize), outRight (blockSize);
+    RawOutputParameterChanges changesForHost;
+    AudioPathCounts counts;
+    std::atomic<bool> finished { false };
+
+    std::thread audioThread ([&]
+                             {
+                                 for (auto& blockChanges : changes)
+                                 {
+                                     RawBlockCall call (sampleRate, &blockChanges, &changesForHost);
+                                     auto& data = call.next (left.data(), right.data(), outLeft.data(), outRight.data(), blockSize);
+                                     counts.count ([&]
+                                                   { processed = host.processData (data) && processed; });
+                                     changesForHost.clear();
+                                     std::this_thread::sleep_for (std::chrono::microseconds (blockSize * 1000000 / int (sampleRate)));
+                                 }
+
+                                 finished = true;
+                             });
+
+    while (! finished)
+        runLoop.dispatch (1);
+
+    audioThread.join();
+    return counts;
 }
 
 } // namespace
@@ -80,22 +147,7 @@ TEST (ModuleAudioThread, HostParameterChangesAllocateNothing)
 
     const auto left = noise (blockSize, 4u), right = noise (blockSize, 5u);
     std::vector<float> outLeft (blockSize), outRight (blockSize);
-    const Steinberg::Vst::ParamID knobs[] = { RawHostParameters::space, RawHostParameters::lumens, RawHostParameters::tone, RawHostParameters::mix };
-
-    // Every list of changes is made before the blocks, so that only the module's work counts.
-    std::mt19937 rng (6);
-    std::uniform_real_distribution<double> normalised (0.0, 1.0);
-    std::vector<RawParameterChanges> changes (2000);
-
-    for (size_t block = 0; block < changes.size(); ++block)
-    {
-        if (block % 2 == 0)
-            changes[block].add (knobs[block / 2 % 4], normalised (rng));
-
-        if (block % 97 == 0)
-            changes[block].add (RawHostParameters::bypass, block / 97 % 2 == 0 ? 1.0 : 0.0);
-    }
-
+    auto changes = automation (2000, 6u);
     RawOutputParameterChanges changesForHost;
     AudioPathCounts withChanges, without;
     bool processed = true;
@@ -118,4 +170,44 @@ TEST (ModuleAudioThread, HostParameterChangesAllocateNothing)
     EXPECT_TRUE (processed);
     EXPECT_EQ (withChanges.heapCalls + without.heapCalls, 0);
     EXPECT_EQ (without.locks, 0) << "over " << without.calls << " blocks without changes";
+}
+
+TEST (ModuleAudioThread, FreshAudioThreadNeitherAllocatesNorWakesFromItsFirstBlock)
+{
+    if (! AllocationCounter::isAvailable)
+        GTEST_SKIP() << AllocationCounter::whyUnavailable;
+
+    auto* display = openHostDisplay();
+
+    for (const bool windowOpen : { false, true })
+    {
+        if (windowOpen && display == nullptr)
+            GTEST_SKIP() << "no X display to open the window on";
+
+        RawRunLoop runLoop;
+        RawPlugFrame frame (&runLoop);
+        RawAudioHost host (PELORVANE_VST3_MODULE, sampleRate, 64);
+        ASSERT_TRUE (host.error().empty()) << host.error();
+        std::unique_ptr<OpenEditor> editor;
+
+        if (windowOpen)
+        {
+            editor = std::make_unique<OpenEditor> (host, frame, display);
+            ASSERT_TRUE (editor->isAttached());
+
+            for (int i = 0; i < 100; ++i)
+                runLoop.dispatch (2);
+        }
+
+        auto changes = automation (400, 7u);
+        bool processed = true;
+        const auto counts = countOnFreshAudioThread (host, changes, runLoop, processed);
+        const char* window = windowOpen ? "the window open" : "the window closed";
+
+        EXPECT_TRUE (processed);
+        EXPECT_EQ (counts.heapCalls, 0) << "over " << counts.calls << " blocks with " << window;
+        EXPECT_EQ (counts.writes, 0) << "over " << counts.calls << " blocks with " << window;
+    }
+
+    closeHostDisplay (display);
 }

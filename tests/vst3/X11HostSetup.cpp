@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdlib>
+
 namespace
 {
 // A plug-in's window requests can fail against a virtual display; that must not end the host.
@@ -27,4 +29,19 @@ void prepareX11ForHosting()
     }();
 
     (void) prepared;
+}
+
+Display* openHostDisplay()
+{
+    if (std::getenv ("DISPLAY") == nullptr)
+        return nullptr;
+
+    prepareX11ForHosting();
+    return XOpenDisplay (nullptr);
+}
+
+void closeHostDisplay (Display* display)
+{
+    if (display != nullptr)
+        XCloseDisplay (display);
 }

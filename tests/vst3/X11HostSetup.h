@@ -6,3 +6,11 @@
     do nothing.
 */
 void prepareX11ForHosting();
+
+typedef struct _XDisplay Display;
+
+/** The display that DISPLAY names, opened after prepareX11ForHosting; null without one. */
+Display* openHostDisplay();
+
+/** Closes a display from openHostDisplay; null is ignored. */
+void closeHostDisplay (Display* display);

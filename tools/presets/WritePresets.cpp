@@ -7,11 +7,7 @@
 //       getStateInformation writes; the VST3 component's setState takes such a block as it is),
 //       the meta-information chunk the preset's name and the plug-in's name and category.
 //       Files in DIR that are no preset of the table are removed.
-//   pelorvane-write-presets lv2 BUNDLE
-//       One pset:Preset per preset (its label, comment and the state block as the plug-in's LV2
-//       client stores it) in BUNDLE/manifest.ttl, after what the framework wrote there. In the
-//       manifest itself, as the framework puts its own: jalv restores no state from a preset
-//       whose description lies in a file the manifest only points to.
+// (The LV2 bundle's presets are port values, written by pelorvane-write-lv2-bundle.)
 #include "processor/FactoryPresets.h"
 #include "processor/PluginConstants.h"
 #include "processor/PluginProcessor.h"
@@ -29,18 +25,18 @@
 #endif
 
 #include <iostream>
+#include <vector>
 
 namespace
 {
-// Where the entries this tool adds to the manifest begin; what follows is replaced on every run.
-constexpr auto manifestMarker = "# Factory presets (written by pelorvane-write-presets)";
-
 juce::MemoryBlock stateBlock (const FactoryPreset& preset)
 {
     PelorvaneAudioProcessor processor;
-    const std::pair<const char*, float> values[] = {
-        { "Bypass", 0.0f }, { "Space", preset.space }, { "Lumens", preset.lumens }, { "Tone", preset.tone }, { "Mix", preset.mix }
-    };
+    std::vector<std::pair<const char*, float>> values { { PluginParameters::bypassId, 0.0f } };
+    const auto knobValues = FactoryPresets::knobValues (preset);
+
+    for (size_t k = 0; k < knobValues.size(); ++k)
+        values.emplace_back (PluginParameters::knobs[k].id, knobValues[k]);
 
     for (const auto& [id, value] : values)
     {
@@ -120,65 +116,18 @@ int writeVst3 (const juce::File& dir)
     return 0;
 }
 
-juce::String quoted (const juce::String& text)
-{
-    return "\"" + text.replace ("\\", "\\\\").replace ("\"", "\\\"") + "\"";
-}
-
-juce::String presetUri (const FactoryPreset& preset)
-{
-    return juce::String (PluginConstants::lv2Uri) + "/presets/" + FactoryPresets::slug (preset);
-}
-
-int writeLv2 (const juce::File& bundle)
-{
-    const juce::String uri (PluginConstants::lv2Uri);
-
-    // The plug-in's LV2 client keeps its state as the base64 form of the state block under this
-    // key. The prefixes are those the framework declares at the top of the manifest.
-    juce::String entries = "\n" + juce::String (manifestMarker) + "\n";
-
-    for (const auto& preset : FactoryPresets::all)
-        entries << "\n<" << presetUri (preset) << ">\n"
-                << "\ta pset:Preset ;\n"
-                << "\tlv2:appliesTo <" << uri << "> ;\n"
-                << "\trdfs:label " << quoted (preset.name) << " ;\n"
-                << "\trdfs:comment " << quoted (preset.description) << " ;\n"
-                << "\tstate:state [\n"
-                << "\t\t<" << uri << ":StateString> " << quoted (stateBlock (preset).toBase64Encoding()) << "\n"
-                << "\t] .\n";
-
-    const auto manifestFile = bundle.getChildFile ("manifest.ttl");
-    auto manifest = manifestFile.loadFileAsString();
-
-    if (manifest.isEmpty())
-    {
-        std::cerr << "pelorvane-write-presets: no manifest.ttl in " << bundle.getFullPathName() << "\n";
-        return 1;
-    }
-
-    if (! manifest.contains ("@prefix pset:") || ! manifest.contains ("@prefix state:"))
-    {
-        std::cerr << "pelorvane-write-presets: the manifest in " << bundle.getFullPathName() << " declares no pset: or state: prefix\n";
-        return 1;
-    }
-
-    manifest = manifest.upToFirstOccurrenceOf ("\n" + juce::String (manifestMarker), false, false);
-    return manifestFile.replaceWithText (manifest + entries) ? 0 : 1;
-}
 } // namespace
 
 int main (int argc, char** argv)
 {
-    if (argc != 3 || (std::string (argv[1]) != "vst3" && std::string (argv[1]) != "lv2"))
+    if (argc != 3 || std::string (argv[1]) != "vst3")
     {
-        std::cerr << "usage: pelorvane-write-presets vst3 DIR\n"
-                     "       pelorvane-write-presets lv2 BUNDLE\n";
+        std::cerr << "usage: pelorvane-write-presets vst3 DIR\n";
         return 2;
     }
 
     const juce::ScopedJuceInitialiser_GUI framework;
     const auto target = juce::File::getCurrentWorkingDirectory().getChildFile (argv[2]);
 
-    return std::string (argv[1]) == "vst3" ? writeVst3 (target) : writeLv2 (target);
+    return writeVst3 (target);
 }

@@ -198,12 +198,10 @@ private:
         if (preset == nullptr)
             return;
 
-        const std::pair<const char*, float> values[] = {
-            { "Space", preset->space }, { "Lumens", preset->lumens }, { "Tone", preset->tone }, { "Mix", preset->mix }
-        };
+        const auto values = FactoryPresets::knobValues (*preset);
 
-        for (const auto& [parameterName, value] : values)
-            result.settings.knobValues.emplace (parameterName, value);
+        for (size_t k = 0; k < values.size(); ++k)
+            result.settings.knobValues.emplace (PluginParameters::knobs[k].id, values[k]);
     }
 
     static const CommandLineOptions::KnobOption* findKnob (const juce::String& name)
@@ -255,12 +253,15 @@ CommandLineOptions::Result CommandLineOptions::parse (const juce::StringArray& a
 
 const std::vector<CommandLineOptions::KnobOption>& CommandLineOptions::knobs()
 {
-    static const std::vector<KnobOption> table {
-        { "Space", "--space", 0.0f, 10.0f, "decay" },
-        { "Lumens", "--lumens", 0.0f, 10.0f, "share of octave-up shimmer" },
-        { "Tone", "--tone", 0.0f, 10.0f, "damping: low is dark, high is bright" },
-        { "Mix", "--mix", 0.0f, 100.0f, "wet/dry balance in percent" },
-    };
+    static const auto table = []
+    {
+        std::vector<KnobOption> options;
+
+        for (const auto& knob : PluginParameters::knobs)
+            options.push_back ({ knob.id, "--" + juce::String (knob.symbol), 0.0f, knob.maximum, knob.meaning });
+
+        return options;
+    }();
     return table;
 }
 

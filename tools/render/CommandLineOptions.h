@@ -15,7 +15,7 @@ public:
     struct KnobOption
     {
         const char* parameterName;
-        const char* option;
+        juce::String option;
         float minimum;
         float maximum;
         const char* meaning;

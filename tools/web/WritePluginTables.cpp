@@ -7,6 +7,7 @@
 // One export per table, each written by a function of its own. Plain C++ without the framework,
 // so that it builds with the system's compiler alone.
 #include "processor/FactoryPresets.h"
+#include "processor/PluginParameters.h"
 
 #include <charconv>
 #include <cstdio>
@@ -54,6 +55,21 @@ std::string number (float value)
     return std::string (text, written.ptr);
 }
 
+void writeKnobParameters (std::ostream& out)
+{
+    out << "\n/** The knobs as the plug-in's host parameters define them, in the pedal's order: the\n"
+           "    parameter's ID (also its name), the page's key, a range from 0 to maximum on steps\n"
+           "    from 0, the default, the unit and the digits its text shows. */\n"
+           "export const KNOB_PARAMETERS = [\n";
+
+    for (const auto& knob : PluginParameters::knobs)
+        out << "  { id: " << quoted (knob.id) << ", symbol: " << quoted (knob.symbol) << ", maximum: " << number (knob.maximum)
+            << ", step: " << number (knob.step) << ", defaultValue: " << number (knob.defaultValue) << ", unit: " << quoted (knob.unit)
+            << ", decimals: " << knob.decimals << " },\n";
+
+    out << "];\n";
+}
+
 void writeFactoryPresets (std::ostream& out)
 {
     out << "\n/** The factory presets in the plug-in's order: name, what it is for, and the four knobs in\n"
@@ -76,6 +92,7 @@ int main()
 {
     std::cout << "// The plug-in's own tables, written by pelorvane-write-plugin-tables (tools/web) when the\n"
                  "// page is built. Edit the tables in source/, not this file.\n";
+    writeKnobParameters (std::cout);
     writeFactoryPresets (std::cout);
     std::cout.flush();
     return std::cout ? 0 : 1;

@@ -1,19 +1,38 @@
-// The pedal's five controls as the plug-in's host parameters define them, and the
+// The pedal's five controls as the plug-in's host parameters define them (its table, in
+// plugin-tables.js, written when the page is built), and the
 // single-precision arithmetic with which those parameters store a value (the framework's
 // NormalisableRange: a step from 0, linear), written with Math.fround so that every value the
 // page sets is the one the plug-in's parameter would hold. The engine's own copy
 // (pelorvane_settle, checked against the framework natively) is compared with this in the tests.
 
+import { KNOB_PARAMETERS } from './plugin-tables.js';
+
 const f = Math.fround;
 
-export const KNOBS = [
-  { id: 'space', name: 'Space', max: 10, step: 0.1, coarse: 1, defaultValue: 5, decimals: 1, suffix: '', bounds: [196, 139, 90, 90] },
-  { id: 'lumens', name: 'Lumens', max: 10, step: 0.1, coarse: 1, defaultValue: 5, decimals: 1, suffix: '', bounds: [331, 139, 90, 90] },
-  { id: 'tone', name: 'Tone', max: 10, step: 0.1, coarse: 1, defaultValue: 5, decimals: 1, suffix: '', bounds: [196, 266, 90, 90] },
-  { id: 'mix', name: 'Mix', max: 100, step: 1, coarse: 10, defaultValue: 50, decimals: 0, suffix: '%', bounds: [331, 266, 90, 90] },
-];
+// Where each knob sits on the pedal, and its coarse step (Page Up and Down): the page's own.
+const PLACES = {
+  space: { coarse: 1, bounds: [196, 139, 90, 90] },
+  lumens: { coarse: 1, bounds: [331, 139, 90, 90] },
+  tone: { coarse: 1, bounds: [196, 266, 90, 90] },
+  mix: { coarse: 10, bounds: [331, 266, 90, 90] },
+};
 
-export const DEFAULTS = Object.freeze({ space: 5, lumens: 5, tone: 5, mix: 50, bypass: false });
+export const KNOBS = KNOB_PARAMETERS.map((p) => ({
+  id: p.symbol,
+  name: p.id,
+  max: p.maximum,
+  step: p.step,
+  coarse: PLACES[p.symbol].coarse,
+  defaultValue: p.defaultValue,
+  decimals: p.decimals,
+  suffix: p.unit,
+  bounds: PLACES[p.symbol].bounds,
+}));
+
+export const DEFAULTS = Object.freeze({
+  ...Object.fromEntries(KNOBS.map((k) => [k.id, k.defaultValue])),
+  bypass: false,
+});
 
 const clamp01 = (p) => (p < 0 ? 0 : 1 < p ? 1 : p);
 

@@ -1,12 +1,13 @@
-// The web page's parameter arithmetic (source/web/ParameterSteps.h, which the page's engine
-// exports and the page's own JavaScript is checked against in the browser) gives exactly the
-// values the plug-in's framework parameters store.
-#include "web/ParameterSteps.h"
+// The parameter arithmetic that the web page's engine and the LV2 plug-in share
+// (source/processor/ParameterSteps.h; the page's own JavaScript is checked against it in the
+// browser) gives exactly the values the plug-in's framework parameters store.
+#include "processor/ParameterSteps.h"
 
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 namespace
@@ -41,15 +42,20 @@ void expectSameAsFramework (juce::RangedAudioParameter& parameter, float maximum
 }
 } // namespace
 
-TEST (WebParameterSteps, AreTheFrameworksParameterValues)
+TEST (ParameterSteps, AreTheFrameworksParameterValues)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
     testing::internal::CaptureStdout();
     PelorvaneAudioProcessor processor;
     testing::internal::GetCapturedStdout();
 
-    for (const auto* id : { "Space", "Lumens", "Tone" })
-        expectSameAsFramework (*processor.parameters.getParameter (id), 10.0f, 0.1f);
+    for (const auto& knob : PluginParameters::knobs)
+    {
+        expectSameAsFramework (*processor.parameters.getParameter (knob.id), knob.maximum, knob.step);
 
-    expectSameAsFramework (*processor.parameters.getParameter ("Mix"), 100.0f, 1.0f);
+        // A value that is no number leaves the knob at its default.
+        EXPECT_EQ (ParameterSteps::settle (std::numeric_limits<float>::quiet_NaN(), knob), knob.defaultValue);
+        EXPECT_EQ (ParameterSteps::settle (-std::numeric_limits<float>::infinity(), knob), knob.defaultValue);
+        EXPECT_EQ (ParameterSteps::settle (1.0e30f, knob), knob.maximum);
+    }
 }

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "processor/PluginParameters.h"
+
 #include <algorithm>
 #include <cmath>
 
 /** What a knob parameter of the plug-in (range 0 to maximum, a step, linear) stores
     when it is given a value: the framework's single-precision arithmetic written out without
-    the framework, so that the web page's knobs and its render settings land on exactly the
-    values the plug-in's parameters (and the renderer's options) do. Tested against the
-    framework's own parameter objects (tests/web/ParameterStepsTest.cpp).
+    the framework, so that the web page's knobs and its render settings, and the LV2 plug-in's
+    control ports, land on exactly the values the VST3 plug-in's parameters (and the renderer's
+    options) do. Tested against the framework's own parameter objects
+    (tests/processor/ParameterStepsTest.cpp).
 */
 namespace ParameterSteps
 {
@@ -42,5 +45,12 @@ inline float fromProportion (float proportion, float maximum, float step)
 inline float settle (float value, float maximum, float step)
 {
     return fromProportion (toProportion (value, maximum, step), maximum, step);
+}
+
+/** What the knob's parameter holds once set to `value`; a value that is no number at all (a
+    host's or a page's garbage) leaves the knob at its default. */
+inline float settle (float value, const KnobParameter& knob)
+{
+    return settle (std::isfinite (value) ? value : knob.defaultValue, knob.maximum, knob.step);
 }
 } // namespace ParameterSteps
