@@ -13,6 +13,7 @@ add_library(Pelorvane_LV2 MODULE
     source/lv2/LV2Entry.cpp
     source/lv2/PelorvaneLV2.cpp
     source/dsp/mydsp.cpp
+    source/dsp/CornerTangent.cpp
     source/processor/BlockJob.cpp)
 target_include_directories(Pelorvane_LV2 PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/source" "${PELORVANE_LV2_INCLUDE_DIR}")
 # As in every other build of the engine: no fused multiply-adds, so every build sounds the same.

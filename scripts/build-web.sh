@@ -70,7 +70,8 @@ if (imports.length) { console.error("pelorvane.wasm imports", imports); process.
 
 # The native twin of the page's engine, for the benchmark.
 g++ "${common[@]}" -O3 "$root/source/web/WebEngineBench.cpp" \
-  "$root/source/dsp/mydsp.cpp" "$root/source/processor/BlockJob.cpp" "$root/source/web/WebEngine.cpp" \
+  "$root/source/dsp/mydsp.cpp" "$root/source/dsp/CornerTangent.cpp" "$root/source/processor/BlockJob.cpp" \
+  "$root/source/web/WebEngine.cpp" \
   "$root/source/demo/DemoPhraseSamples.cpp" -o "$build/native/pelorvane-web-bench"
 
 # The static site: the page, the engine, and the plug-in's pictures as it embeds them.

@@ -6,7 +6,7 @@
 #include "dsp/CornerAngle.h"
 #include "dsp/CornerTangent.h"
 
-#include "web/ParameterSteps.h"
+#include "processor/ParameterSteps.h"
 
 #include <gtest/gtest.h>
 #include <mpfr.h>
