@@ -12,8 +12,7 @@
 # framework opens at run time for the plug-in's window (X11) are added by name.
 #
 # Usage: build-deb.sh OUTPUT.deb VERSION ARCH MAINTAINER HOMEPAGE VST3_BUNDLE LV2_BUNDLE RENDERER VST3_PRESETS STAGING_DIR
-# (VST3_PRESETS: the folder holding <vendor>/<product>/*.vstpreset; LV2_BUNDLE may be empty, for
-# a package without the LV2 bundle)
+# (VST3_PRESETS: the folder holding <vendor>/<product>/*.vstpreset)
 # A cross-build sets PELORVANE_STRIP to its own strip and PELORVANE_RUNNER to the command that
 # runs its programs here (qemu), which help2man needs to read the renderer's --help.
 set -euo pipefail
@@ -30,14 +29,11 @@ export SOURCE_DATE_EPOCH
 
 rm -rf "$stage"
 package="$stage/package"
-mkdir -p "$package/DEBIAN" "$package/usr/lib/vst3" "$package/usr/bin" \
+mkdir -p "$package/DEBIAN" "$package/usr/lib/vst3" "$package/usr/lib/lv2" "$package/usr/bin" \
   "$package/usr/share/man/man1" "$package/usr/share/doc/pelorvane" "$package/usr/share/vst3/presets"
 
 cp -R "$vst3" "$package/usr/lib/vst3/"
-if [ -n "$lv2" ]; then
-  mkdir -p "$package/usr/lib/lv2"
-  cp -R "$lv2" "$package/usr/lib/lv2/"
-fi
+cp -R "$lv2" "$package/usr/lib/lv2/"
 cp -R "$presets/." "$package/usr/share/vst3/presets/"
 install -m 0755 "$renderer" "$package/usr/bin/pelorvane-render"
 ${PELORVANE_STRIP:-strip} --strip-unneeded --remove-section=.comment "$package/usr/bin/pelorvane-render"
