@@ -15,6 +15,11 @@ add_library(Pelorvane_LV2 MODULE
     source/dsp/mydsp.cpp
     source/dsp/CornerTangent.cpp
     source/processor/BlockJob.cpp)
+# On arm64 the binary carries its own few C-library symbols that the static C++ runtime would
+# otherwise ask of a newer C library than pedalboards have.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "aarch64|arm64")
+    target_sources(Pelorvane_LV2 PRIVATE source/lv2/GlibcBaseline.cpp)
+endif()
 target_include_directories(Pelorvane_LV2 PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/source" "${PELORVANE_LV2_INCLUDE_DIR}")
 # As in every other build of the engine: no fused multiply-adds, so every build sounds the same.
 target_compile_options(Pelorvane_LV2 PRIVATE -ffp-contract=off -Wall -Wextra)
