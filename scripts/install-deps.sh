@@ -39,7 +39,22 @@ arm64=(
   libfreetype-dev:arm64 libfontconfig-dev:arm64 libasound2-dev:arm64 libgl-dev:arm64
   libpng-dev:arm64 libjpeg-dev:arm64 zlib1g-dev:arm64
   libgtest-dev:arm64
+  liblilv-0-0:arm64 libsndfile1:arm64
 )
+
+# Debian's arm64 lv2apply, for the arm64 LV2 check: its package cannot be installed beside the
+# amd64 one (each replaces the other), so it is unpacked here and runs on the multiarch libraries
+# above.
+arm64_lilv_utils=/opt/pelorvane/arm64-lilv-utils
+unpack_arm64_lv2apply() {
+  [ -x "$arm64_lilv_utils/usr/bin/lv2apply" ] && return 0
+  local scratch
+  scratch=$(mktemp -d) && chmod 755 "$scratch"
+  (cd "$scratch" && { apt-get download -qq lilv-utils:arm64 || { $SUDO apt-get update -qq && apt-get download -qq lilv-utils:arm64; }; })
+  $SUDO mkdir -p "$arm64_lilv_utils"
+  $SUDO dpkg-deb -x "$scratch"/lilv-utils_*_arm64.deb "$arm64_lilv_utils"
+  rm -rf "$scratch"
+}
 
 # The web page: the engine in WebAssembly (Debian's Emscripten), and its browser tests in
 # Debian's chromium. Node.js and npm come separately below.
@@ -67,13 +82,14 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
 if [ ${#missing[@]} -eq 0 ]; then
+  [ -n "${1:-}" ] || unpack_arm64_lv2apply
   exit 0
 fi
 
 echo "Installing: ${missing[*]}"
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
 # The :arm64 packages come through multiarch.
 if printf '%s\n' "${missing[@]}" | grep -q ':arm64$' && ! dpkg --print-foreign-architectures | grep -qx arm64; then
@@ -84,3 +100,4 @@ fi
 wait_for_lock=(-o DPkg::Lock::Timeout=900)
 $SUDO apt-get "${wait_for_lock[@]}" update -qq
 $SUDO apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+[ -n "${1:-}" ] || unpack_arm64_lv2apply
