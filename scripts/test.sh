@@ -42,7 +42,7 @@ bash "$root/scripts/test-web.sh" "$build"
 cd "$root/build-win"
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 600 -j"$(nproc)"
 
-# The 64-bit ARM build under qemu: its engine on the NEON and portable paths, and its renderer
-# and VST3 module against the x86-64 ones, byte for byte.
+# The 64-bit ARM build under qemu: its engine on the NEON and portable paths, and its renderer,
+# VST3 module and LV2 bundle against the x86-64 ones, byte for byte.
 cd "$root/build-arm64"
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --timeout 900 -j"$(nproc)"
