@@ -76,6 +76,21 @@ render() {
   "$renderer" "$input" -o "$work/$name.wav" --float --tail 0.1 "$@" >"$work/$name.log" 2>&1
 }
 
+# play_switching_on TAG SWITCH_ON: plays the signal into JACK client pelorvane-TAG and records
+# what comes back in $work/TAG-recording.wav; runs SWITCH_ON once the signal plays.
+play_switching_on() {
+  "$tool" play "$work/signal.wav" "$work/$1-recording.wav" "pelorvane-$1" >"$work/$1-play.log" 2>&1 &
+  play_pid=$!
+  for _ in $(seq 300); do
+    grep -q '^playing' "$work/$1-play.log" && break
+    sleep 0.1
+  done
+  sleep 1
+  "$2"
+  wait "$play_pid" || { cat "$work/$1-play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
+  cat "$work/$1-play.log"
+}
+
 # open_ui TAG JALV_OPTIONS...: jalv.gtk3 as JACK client pelorvane-TAG with the pedal in its window;
 # $ui_window is the pedal's own X window (630 x 801, the deepest of that size).
 open_ui() {
@@ -105,6 +120,7 @@ close_ui() {
   wait "$jalv_pid"
 }
 differ() { ! cmp -s "$work/$1.rgb" "$work/$2.rgb"; }
+click_footswitch() { xdotool mousemove --window "$ui_window" 314 530 click 1; }
 
 if [ -n "$ui" ]; then
   "$tool" signal "$work/signal.wav" 48000 6 2
@@ -117,25 +133,13 @@ if [ -n "$ui" ]; then
   xdotool mousemove --window "$ui_window" 241 200 mousedown 1 mousemove --window "$ui_window" 241 190 \
     mousemove --window "$ui_window" 241 180 mousemove --window "$ui_window" 241 175 mouseup 1
   sleep 1
-  snapshot_knob space-dragged
-  check "the drag turned the knob" differ space-7 space-dragged
-  "$tool" play "$work/signal.wav" "$work/ui-recording.wav" pelorvane-ui >"$work/ui-play.log" 2>&1 &
-  play_pid=$!
-  for _ in $(seq 300); do
-    grep -q '^playing' "$work/ui-play.log" && break
-    sleep 0.1
-  done
-  sleep 1
-  xdotool mousemove --window "$ui_window" 314 530 click 1
-  wait "$play_pid" || { cat "$work/ui-play.log"; echo "FAILED: the signal was not played through jalv.gtk3"; exit 1; }
+  play_switching_on ui click_footswitch
   check "jalv.gtk3 closes the pedal without a fault" close_ui
   check "the footswitch switched jalv's plug-in on (its output leaves the input)" \
     "$tool" split "$work/ui-recording.wav" "$work/ui-render-input.wav"
   render "$work/ui-render-input.wav" ui-rendered --space 8
-  render "$work/ui-render-input.wav" ui-space-7 --space 7
   check "the drag set jalv's Space port to 8: its output equals pelorvane-render --space 8's" \
     "$tool" compare "$work/ui-recording.wav" "$work/ui-rendered.wav"
-  check "(a render at Space 7 differs)" "$tool" compare "$work/ui-recording.wav" "$work/ui-space-7.wav" --expect-different
 
   open_ui ui-again
   check "jalv.gtk3 embeds the pedal a second time" test -n "$ui_window"
@@ -210,8 +214,8 @@ start_jack
 
 # play_through_jalv TAG COMMANDS JALV_OPTIONS...: starts jalv as JACK client pelorvane-TAG (its
 # console on fd 3, its log in $work/TAG-jalv.log), sends it the console COMMANDS (one a line),
-# plays the signal into it and switches the plug-in on meanwhile; the recording is
-# $work/TAG-recording.wav. jalv keeps running until fd 3 is closed.
+# plays the signal into it and switches the plug-in on meanwhile (play_switching_on). jalv keeps
+# running until fd 3 is closed.
 play_through_jalv() {
   local tag=$1 commands=$2
   shift 2
@@ -223,17 +227,9 @@ play_through_jalv() {
   exec 3>"$work/$tag-console"
   [ -z "$commands" ] || echo "$commands" >&3
 
-  "$tool" play "$work/signal.wav" "$work/$tag-recording.wav" "pelorvane-$tag" >"$work/$tag-play.log" 2>&1 &
-  play_pid=$!
-  for _ in $(seq 300); do
-    grep -q '^playing' "$work/$tag-play.log" && break
-    sleep 0.1
-  done
-  sleep 1
-  echo "set enabled 1" >&3
-  wait "$play_pid" || { cat "$work/$tag-play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
-  cat "$work/$tag-play.log"
+  play_switching_on "$tag" switch_on_from_console
 }
+switch_on_from_console() { echo "set enabled 1" >&3; }
 
 # Stops the jalv of play_through_jalv: it prints its controls, then ends at the end of its input.
 stop_jalv() {
