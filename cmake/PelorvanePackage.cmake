@@ -74,7 +74,8 @@ if(TARGET Pelorvane_LV2)
     add_custom_command(OUTPUT "${PELORVANE_LV2_ARCHIVE}"
         COMMAND "${CMAKE_COMMAND}" -E tar cfz "${PELORVANE_LV2_ARCHIVE}" --format=gnutar Pelorvane.lv2
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Pelorvane_artefacts/$<CONFIG>/LV2"
-        DEPENDS Pelorvane_LV2 "$<TARGET_FILE:Pelorvane_LV2>" "${PELORVANE_LV2_DATA_STAMP}"
+        DEPENDS Pelorvane_LV2 Pelorvane_LV2UI "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:Pelorvane_LV2UI>"
+                "${PELORVANE_LV2_DATA_STAMP}"
         COMMENT "Packing Pelorvane-${PROJECT_VERSION}-${PELORVANE_PLATFORM}-lv2.tar.gz"
         VERBATIM)
 endif()
@@ -116,8 +117,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND TARGET Pelorvane_LV2 AND TARGET pelorv
                 "${PELORVANE_ARTEFACTS}/VST3/Pelorvane.vst3" "${PELORVANE_ARTEFACTS}/LV2/Pelorvane.lv2"
                 "$<TARGET_FILE:pelorvane-render>" "${PELORVANE_ARTEFACTS}/VST3/presets"
                 "${CMAKE_CURRENT_BINARY_DIR}/deb-staging"
-        DEPENDS Pelorvane_VST3 Pelorvane_LV2 pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" "${PELORVANE_LV2_DATA_STAMP}"
-                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:pelorvane-render>"
+        DEPENDS Pelorvane_VST3 Pelorvane_LV2 Pelorvane_LV2UI pelorvane-render "${PELORVANE_VST3_PRESETS_STAMP}" "${PELORVANE_LV2_DATA_STAMP}"
+                "$<TARGET_FILE:Pelorvane_VST3>" "$<TARGET_FILE:Pelorvane_LV2>" "$<TARGET_FILE:Pelorvane_LV2UI>" "$<TARGET_FILE:pelorvane-render>"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/build-deb.sh"
                 "${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in"
         COMMENT "Packing pelorvane_${PROJECT_VERSION}_${PELORVANE_DEB_ARCH}.deb"

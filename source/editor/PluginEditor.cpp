@@ -27,8 +27,13 @@ void setValueBox (juce::Slider& knob, juce::Slider::TextEntryBoxPosition positio
 } // namespace
 
 PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProcessor& processorToEdit)
-    : AudioProcessorEditor (&processorToEdit)
-    , audioProcessor (processorToEdit)
+    : PelorvaneAudioProcessorEditor (processorToEdit, processorToEdit.parameters)
+{
+}
+
+PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (juce::AudioProcessor& owner, juce::AudioProcessorValueTreeState& parametersToEdit)
+    : AudioProcessorEditor (&owner)
+    , parameters (parametersToEdit)
     , shareUrl (pageOnWebSite ("/pages/pelorvane-share-plugin"))
     , boardUrl (pageOnWebSite ("/pages/add-pelorvane-to-your-board"))
 {
@@ -38,7 +43,7 @@ PelorvaneAudioProcessorEditor::PelorvaneAudioProcessorEditor (PelorvaneAudioProc
     const auto expectedScale = earlier > 0 ? (float) earlier : displayScale();
     background.prepareFor (expectedScale);
 
-    audioProcessor.parameters.addParameterListener (bypassId, this);
+    parameters.addParameterListener (bypassId, this);
 
     for (auto* knob : knobs)
         setUpKnob (*knob);
@@ -77,7 +82,7 @@ PelorvaneAudioProcessorEditor::~PelorvaneAudioProcessorEditor()
         knob->setLookAndFeel (nullptr);
 
     // Waits for a notification in progress on another thread; none arrives after this.
-    audioProcessor.parameters.removeParameterListener (bypassId, this);
+    parameters.removeParameterListener (bypassId, this);
 }
 
 void PelorvaneAudioProcessorEditor::setUpKnob (OmbrixSlider& knob)
@@ -98,7 +103,7 @@ void PelorvaneAudioProcessorEditor::attachKnobs()
     static_assert (std::size (PluginParameters::knobs) == std::tuple_size_v<decltype (knobs)>);
 
     for (size_t i = 0; i < knobs.size(); ++i)
-        knobAttachments.push_back (std::make_unique<KnobAttachment> (*audioProcessor.parameters.getParameter (PluginParameters::knobs[i].id), *knobs[i], messageThread));
+        knobAttachments.push_back (std::make_unique<KnobAttachment> (*parameters.getParameter (PluginParameters::knobs[i].id), *knobs[i], messageThread));
 }
 
 void PelorvaneAudioProcessorEditor::setUpFootswitch()
@@ -111,7 +116,7 @@ void PelorvaneAudioProcessorEditor::setUpFootswitch()
 
 void PelorvaneAudioProcessorEditor::switchBypassFromFootswitch()
 {
-    auto& bypass = *audioProcessor.parameters.getParameter (bypassId);
+    auto& bypass = *parameters.getParameter (bypassId);
     const auto bypassed = footswitch.getToggleState();
 
     if ((bypass.getValue() >= 0.5f) == bypassed)
@@ -135,7 +140,7 @@ juce::URL PelorvaneAudioProcessorEditor::pageOnWebSite (const char* path)
 
 void PelorvaneAudioProcessorEditor::showCurrentBypass()
 {
-    showBypass (audioProcessor.parameters.getRawParameterValue (bypassId)->load() >= 0.5f);
+    showBypass (parameters.getRawParameterValue (bypassId)->load() >= 0.5f);
 }
 
 void PelorvaneAudioProcessorEditor::showBypass (bool bypassed)

@@ -32,6 +32,10 @@ class PelorvaneAudioProcessorEditor : public juce::AudioProcessorValueTreeState:
 {
 public:
     explicit PelorvaneAudioProcessorEditor (PelorvaneAudioProcessor& processorToEdit);
+
+    /** For a front end that keeps the same parameters in a processor of its own (the LV2 UI,
+        which reaches the plug-in only through its ports). */
+    PelorvaneAudioProcessorEditor (juce::AudioProcessor& owner, juce::AudioProcessorValueTreeState& parametersToEdit);
     ~PelorvaneAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
@@ -72,7 +76,7 @@ private:
 
     // Clicks only on its opaque body, not on its surround or shadow.
     PictureButton footswitch { EditorPictures::Control::switchUp, EditorPictures::Control::switchDown, 0.9f };
-    PelorvaneAudioProcessor& audioProcessor;
+    juce::AudioProcessorValueTreeState& parameters;
 
     OmbrixSliderLookAndFeel knobLookAndFeel;
     OmbrixSlider spaceKnob;

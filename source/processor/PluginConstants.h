@@ -33,6 +33,10 @@ constexpr auto vendorEmail = "support@example.com";
 // retired rather than reused.)
 constexpr auto lv2Uri = "https://www.example.com/plugins/pelorvane/lv2";
 
+// The pedal as an LV2 UI of the plug-in above, in a binary of its own; hosts store it with their
+// sessions too, so it never changes either.
+constexpr auto lv2UiUri = "https://www.example.com/plugins/pelorvane/lv2#ui";
+
 // The LV2 release as hosts count it: lv2:minorVersion and lv2:microVersion, where an odd number
 // or a minor version of 0 marks a development build. A release raises one of them by two.
 constexpr int lv2MinorVersion = 2;

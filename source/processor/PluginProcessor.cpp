@@ -3,6 +3,7 @@
 
 #include "processor/HostSettings.h"
 #include "processor/PluginConstants.h"
+#include "processor/ParameterLayout.h"
 #include "processor/PluginParameters.h"
 
 #include "editor/PluginEditor.h"
@@ -22,15 +23,6 @@ using PluginParameters::knobs;
 // Longest loop through the network in samples: line 4's 8192-sample tap behind the
 // two all-passes (729 + 1331) and the one-sample feedback.
 constexpr double longestLoopSamples = 8192.0 + 729.0 + 1331.0 + 1.0;
-
-std::unique_ptr<juce::AudioParameterFloat> makeKnobParameter (const KnobParameter& knob)
-{
-    return std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { knob.id, 1 },
-                                                        knob.id,
-                                                        juce::NormalisableRange<float> (0.0f, knob.maximum, knob.step),
-                                                        knob.defaultValue,
-                                                        juce::AudioParameterFloatAttributes().withLabel (knob.unit));
-}
 } // namespace
 
 PelorvaneAudioProcessor::PelorvaneAudioProcessor()
@@ -62,25 +54,6 @@ PelorvaneAudioProcessor::PelorvaneAudioProcessor()
 PelorvaneAudioProcessor::~PelorvaneAudioProcessor()
 {
     juce::ImageCache::releaseUnusedImages();
-}
-
-juce::AudioProcessorValueTreeState::ParameterLayout PelorvaneAudioProcessor::createParameterLayout()
-{
-    auto bypass = std::make_unique<juce::AudioParameterBool> (
-        juce::ParameterID { bypassId, 1 },
-        bypassId,
-        false,
-        juce::AudioParameterBoolAttributes()
-            .withStringFromValueFunction ([] (bool on, int) { return juce::String (on ? "Bypassed" : "Active"); })
-            .withValueFromStringFunction ([] (const juce::String& text) { return text == "Bypassed"; }));
-
-    juce::AudioProcessorValueTreeState::ParameterLayout layout;
-    layout.add (std::move (bypass));
-
-    for (const auto& knob : knobs)
-        layout.add (makeKnobParameter (knob));
-
-    return layout;
 }
 
 const juce::String PelorvaneAudioProcessor::getName() const

@@ -1,12 +1,16 @@
 // The built LV2 binary driven through the bare LV2 interface by a host that breaks its promises or
 // gives nothing: no features at all, absurd sample rates, blocks of any length, one buffer for
-// input and output, ports left unconnected, and garbage on the control ports and the input.
+// input and output, ports left unconnected, and garbage on the control ports and the input. And
+// the UI binary opened and closed in one process as a host's window would, time after time.
 #include "AllocationCounter.h"
+#include "X11HostSetup.h"
 
 #include "lv2/LV2Ports.h"
+#include "processor/PluginConstants.h"
 #include "processor/PluginParameters.h"
 
 #include <lv2/core/lv2.h>
+#include <lv2/ui/ui.h>
 
 #include <gtest/gtest.h>
 
@@ -14,10 +18,17 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <thread>
+#include <utility>
 #include <vector>
+
+// Last: Xlib's macros would rename what the headers above declare.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace
 {
@@ -136,6 +147,56 @@ bool allZero (const std::vector<float>& samples)
 {
     return std::all_of (samples.begin(), samples.end(), [] (float sample) { return sample == 0.0f; });
 }
+
+const LV2UI_Descriptor* loadUiDescriptor()
+{
+    static void* library = dlopen (PELORVANE_LV2UI_MODULE, RTLD_NOW | RTLD_LOCAL);
+
+    if (library == nullptr)
+        return nullptr;
+
+    const auto entry = reinterpret_cast<LV2UI_DescriptorFunction> (dlsym (library, "lv2ui_descriptor"));
+    return entry != nullptr ? entry (0) : nullptr;
+}
+
+/** What the UI tells its host: the control values it writes, and the size it asks for. */
+struct UiHostSide
+{
+    std::vector<std::pair<uint32_t, float>> writes;
+    int width = 0;
+    int height = 0;
+
+    static void write (LV2UI_Controller host, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer)
+    {
+        if (protocol == 0 && size == sizeof (float))
+            static_cast<UiHostSide*> (host)->writes.emplace_back (port, *static_cast<const float*> (buffer));
+    }
+
+    static int resize (LV2UI_Feature_Handle host, int width, int height)
+    {
+        static_cast<UiHostSide*> (host)->width = width;
+        static_cast<UiHostSide*> (host)->height = height;
+        return 0;
+    }
+};
+
+/** The share of the window's pixels that are not black. */
+double drawnShare (Display* display, Window window, int width, int height)
+{
+    auto* image = XGetImage (display, window, 0, 0, (unsigned) width, (unsigned) height, AllPlanes, ZPixmap);
+
+    if (image == nullptr)
+        return 0.0;
+
+    int drawn = 0;
+
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            drawn += (XGetPixel (image, x, y) & 0xffffff) != 0 ? 1 : 0;
+
+    XDestroyImage (image);
+    return drawn / double (width * height);
+}
 } // namespace
 
 TEST (Lv2Guard, AnyBlockLengthInPlaceOrNotSoundsTheSameAndAllocatesNothing)
@@ -219,4 +280,59 @@ TEST (Lv2Guard, GarbageOnTheControlsAndTheInputIsTakenAsTheVst3ModuleTakesIt)
     const auto output = play (off, { 512 }, 512);
     EXPECT_TRUE (std::equal (off.in[0].begin(), off.in[0].end(), output.begin()));
     EXPECT_TRUE (std::equal (off.in[0].begin(), off.in[0].end(), output.begin() + 512));
+}
+
+TEST (Lv2Guard, TheUiOpensAndClosesTimeAfterTimeAndNeverEchoesTheHost)
+{
+    prepareX11ForHosting();
+    auto* display = openHostDisplay();
+    ASSERT_NE (display, nullptr) << "no display (the tests run under xvfb-run)";
+    const auto* ui = loadUiDescriptor();
+    ASSERT_NE (ui, nullptr) << dlerror();
+    EXPECT_STREQ (ui->URI, PluginConstants::lv2UiUri);
+    const auto* idle = static_cast<const LV2UI_Idle_Interface*> (ui->extension_data (LV2_UI__idleInterface));
+    ASSERT_NE (idle, nullptr);
+
+    UiHostSide host;
+    LV2UI_Widget widget = nullptr;
+    const LV2_Feature* noFeatures[] = { nullptr };
+    EXPECT_EQ (ui->instantiate (ui, PluginConstants::lv2Uri, PELORVANE_LV2_BUNDLE, UiHostSide::write, &host, &widget, noFeatures), nullptr)
+        << "a UI without a window to go in";
+
+    for (int opening = 0; opening < 3; ++opening)
+    {
+        const auto parent = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 630, 801, 0, 0, 0);
+        XMapWindow (display, parent);
+        XSync (display, False);
+
+        LV2UI_Resize resize { &host, UiHostSide::resize };
+        LV2_Feature parentFeature { LV2_UI__parent, reinterpret_cast<void*> (parent) };
+        LV2_Feature resizeFeature { LV2_UI__resize, &resize };
+        const LV2_Feature* features[] = { &parentFeature, &resizeFeature, nullptr };
+        auto* handle = ui->instantiate (ui, PluginConstants::lv2Uri, PELORVANE_LV2_BUNDLE, UiHostSide::write, &host, &widget, features);
+        ASSERT_NE (handle, nullptr) << "opening " << opening;
+        EXPECT_NE (widget, nullptr);
+
+        // The host's values, and one that no port takes: nothing goes back.
+        const float seven = 7.0f, off = 0.0f, notANumber = std::numeric_limits<float>::quiet_NaN();
+        ui->port_event (handle, LV2Ports::firstKnob + PluginParameters::space, sizeof (float), 0, &seven);
+        ui->port_event (handle, LV2Ports::enabled, sizeof (float), 0, &off);
+        ui->port_event (handle, LV2Ports::firstKnob + PluginParameters::mix, sizeof (float), 0, &notANumber);
+
+        for (int i = 0; i < 50; ++i)
+        {
+            EXPECT_EQ (idle->idle (handle), 0);
+            std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        }
+
+        EXPECT_TRUE (host.writes.empty()) << "opening " << opening << ": port " << host.writes.front().first;
+        EXPECT_EQ (std::make_pair (host.width, host.height), std::make_pair (630, 801));
+        EXPECT_GT (drawnShare (display, parent, 630, 801), 0.5) << "opening " << opening << ": the pedal is not drawn";
+
+        ui->cleanup (handle);
+        XDestroyWindow (display, parent);
+        XSync (display, False);
+    }
+
+    closeHostDisplay (display);
 }

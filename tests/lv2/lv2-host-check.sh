@@ -19,14 +19,22 @@
 # switched off at the default settings, loads one from its console ("preset URI") and then plays:
 # its output must equal pelorvane-render --preset's, sample for sample.
 #
-#   lv2-host-check.sh BUNDLE CHECK_TOOL RENDERER WORK_DIR
+# With --ui, only the pedal as jalv.gtk3 embeds it (on the display the tests run on), in place of
+# all of the above: it opens inside jalv's window at the Space jalv was given (-c space=7: the
+# knob looks otherwise than at the default), a drag on the Space knob and a click on the
+# footswitch while the signal plays reach jalv's control ports (its output equals
+# pelorvane-render's at the Space the drag set), and jalv closes it without a fault, twice.
+#
+#   lv2-host-check.sh [--ui] BUNDLE CHECK_TOOL RENDERER WORK_DIR
 set -euo pipefail
 
+ui=
+[ "$1" != --ui ] || { ui=1; shift; }
 bundle=$1 tool=$2 renderer=$3 work=$4
 uri=https://www.example.com/plugins/pelorvane/lv2
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
-for program in jackd jalv lv2ls lv2info lv2apply sord_validate readelf nm; do
+for program in jackd jalv jalv.gtk3 xdotool xwininfo import lv2ls lv2info lv2apply sord_validate readelf nm; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -41,6 +49,106 @@ shows() {
   shift
   for control in "$@"; do grep -qE "^(> )*$control""0*$" "$log" || return 1; done
 }
+
+# A JACK server of its own; everything started here is stopped on the way out.
+pids=()
+cleanup() {
+  exec 3>&- 2>/dev/null || true
+  for ((i = ${#pids[@]} - 1; i >= 0; --i)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+trap cleanup EXIT
+
+# -S: the server waits for every client in each cycle, so a busy machine delays the run but
+# cannot drop audio.
+start_jack() {
+  export JACK_DEFAULT_SERVER="pelorvane-lv2-check-$$"
+  jackd -r -S -t 10000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
+  pids+=($!)
+  "$tool" wait-server 30
+}
+
+render() {
+  local input=$1 name=$2
+  shift 2
+  "$renderer" "$input" -o "$work/$name.wav" --float --tail 0.1 "$@" >"$work/$name.log" 2>&1
+}
+
+# play_switching_on TAG SWITCH_ON: plays the signal into JACK client pelorvane-TAG and records
+# what comes back in $work/TAG-recording.wav; runs SWITCH_ON once the signal plays.
+play_switching_on() {
+  "$tool" play "$work/signal.wav" "$work/$1-recording.wav" "pelorvane-$1" >"$work/$1-play.log" 2>&1 &
+  play_pid=$!
+  for _ in $(seq 300); do
+    grep -q '^playing' "$work/$1-play.log" && break
+    sleep 0.1
+  done
+  sleep 1
+  "$2"
+  wait "$play_pid" || { cat "$work/$1-play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
+  cat "$work/$1-play.log"
+}
+
+# open_ui TAG JALV_OPTIONS...: jalv.gtk3 as JACK client pelorvane-TAG with the pedal in its window;
+# $ui_window is the pedal's own X window (630 x 801, the deepest of that size).
+open_ui() {
+  local tag=$1
+  shift
+  jalv.gtk3 --jack-name "pelorvane-$tag" -x "$@" "$uri" >"$work/$tag-jalv.log" 2>&1 &
+  pids+=($!)
+  jalv_pid=$!
+  ui_window=
+  for _ in $(seq 150); do
+    ui_window=$(xwininfo -root -tree | awk '/ 630x801\+0\+0 / { id = $1 } END { print id }')
+    [ -n "$ui_window" ] && break
+    sleep 0.1
+  done
+  sleep 1
+}
+# snapshot_knob NAME: the Space knob's square on the screen, as raw pixels.
+snapshot_knob() {
+  local x y
+  x=$(xwininfo -id "$ui_window" | awk '/Absolute upper-left X/ { print $NF }')
+  y=$(xwininfo -id "$ui_window" | awk '/Absolute upper-left Y/ { print $NF }')
+  import -window root -crop "90x90+$((x + 196))+$((y + 139))" +repage "rgb:$work/$1.rgb"
+}
+# close_ui TAG: as a desktop closes it; jalv must end without a fault.
+close_ui() {
+  kill -TERM "$jalv_pid"
+  wait "$jalv_pid"
+}
+differ() { ! cmp -s "$work/$1.rgb" "$work/$2.rgb"; }
+click_footswitch() { xdotool mousemove --window "$ui_window" 314 530 click 1; }
+
+if [ -n "$ui" ]; then
+  "$tool" signal "$work/signal.wav" 48000 6 2
+  start_jack
+  open_ui ui -c enabled=0 -c space=7
+  check "jalv.gtk3 embeds the pedal in its window" test -n "$ui_window"
+  check "jalv.gtk3 takes the pedal UI" has "^UI: +$uri#ui\$" "$work/ui-jalv.log"
+  snapshot_knob space-7
+  # 25 px up, a tenth of the 250 px that cover the range: Space 7 to 8.
+  xdotool mousemove --window "$ui_window" 241 200 mousedown 1 mousemove --window "$ui_window" 241 190 \
+    mousemove --window "$ui_window" 241 180 mousemove --window "$ui_window" 241 175 mouseup 1
+  sleep 1
+  play_switching_on ui click_footswitch
+  check "jalv.gtk3 closes the pedal without a fault" close_ui
+  check "the footswitch switched jalv's plug-in on (its output leaves the input)" \
+    "$tool" split "$work/ui-recording.wav" "$work/ui-render-input.wav"
+  render "$work/ui-render-input.wav" ui-rendered --space 8
+  check "the drag set jalv's Space port to 8: its output equals pelorvane-render --space 8's" \
+    "$tool" compare "$work/ui-recording.wav" "$work/ui-rendered.wav"
+
+  open_ui ui-again
+  check "jalv.gtk3 embeds the pedal a second time" test -n "$ui_window"
+  snapshot_knob space-default
+  check "the host's value shows on the knob (Space 7 looks otherwise than Space 5)" differ space-7 space-default
+  check "jalv.gtk3 closes the pedal again without a fault" close_ui
+  checks_done
+  exit
+fi
 
 # The binary: what a host can see of it, and what it needs on the machine it is put on.
 nm -D --defined-only "$bundle/Pelorvane.so" | awk '{ print $NF }' >"$work/exports.txt"
@@ -80,11 +188,6 @@ check "the ports: stereo audio, the four knobs and enabled with their names, ran
 "$tool" signal "$work/signal.wav" 48000 6 2
 
 # lv2apply against the renderer, by symbol.
-render() {
-  local input=$1 name=$2
-  shift 2
-  "$renderer" "$input" -o "$work/$name.wav" --float --tail 0.1 "$@" >"$work/$name.log" 2>&1
-}
 through_lv2apply() {
   local name=$1
   shift
@@ -106,28 +209,13 @@ render "$work/signal.wav" lv2apply-bypassed --space 7 --bypass
 check "lv2apply with enabled 0 equals pelorvane-render --bypass, sample for sample" \
   "$tool" compare "$work/lv2apply-off.wav" "$work/lv2apply-bypassed.wav"
 
-# A JACK server of its own; everything started here is stopped on the way out.
-pids=()
-cleanup() {
-  exec 3>&- 2>/dev/null || true
-  for ((i = ${#pids[@]} - 1; i >= 0; --i)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-}
-trap cleanup EXIT
 
-export JACK_DEFAULT_SERVER="pelorvane-lv2-check-$$"
-# -S: the server waits for every client in each cycle, so a busy machine delays the run but
-# cannot drop audio.
-jackd -r -S -t 10000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
-pids+=($!)
-"$tool" wait-server 30
+start_jack
 
 # play_through_jalv TAG COMMANDS JALV_OPTIONS...: starts jalv as JACK client pelorvane-TAG (its
 # console on fd 3, its log in $work/TAG-jalv.log), sends it the console COMMANDS (one a line),
-# plays the signal into it and switches the plug-in on meanwhile; the recording is
-# $work/TAG-recording.wav. jalv keeps running until fd 3 is closed.
+# plays the signal into it and switches the plug-in on meanwhile (play_switching_on). jalv keeps
+# running until fd 3 is closed.
 play_through_jalv() {
   local tag=$1 commands=$2
   shift 2
@@ -139,17 +227,9 @@ play_through_jalv() {
   exec 3>"$work/$tag-console"
   [ -z "$commands" ] || echo "$commands" >&3
 
-  "$tool" play "$work/signal.wav" "$work/$tag-recording.wav" "pelorvane-$tag" >"$work/$tag-play.log" 2>&1 &
-  play_pid=$!
-  for _ in $(seq 300); do
-    grep -q '^playing' "$work/$tag-play.log" && break
-    sleep 0.1
-  done
-  sleep 1
-  echo "set enabled 1" >&3
-  wait "$play_pid" || { cat "$work/$tag-play.log"; echo "FAILED: the signal was not played through jalv"; exit 1; }
-  cat "$work/$tag-play.log"
+  play_switching_on "$tag" switch_on_from_console
 }
+switch_on_from_console() { echo "set enabled 1" >&3; }
 
 # Stops the jalv of play_through_jalv: it prints its controls, then ends at the end of its input.
 stop_jalv() {

@@ -3,9 +3,9 @@
 // take from the same tables:
 //
 //   pelorvane-write-lv2-bundle BUNDLE
-//       BUNDLE/manifest.ttl  the plug-in, its binary, and the factory presets as port values
-//                            (never the enabled port)
-//       BUNDLE/pelorvane.ttl the plug-in: who makes it, its release, its ports
+//       BUNDLE/manifest.ttl  the plug-in, its binary, its UI's binary, and the factory presets as
+//                            port values (never the enabled port)
+//       BUNDLE/pelorvane.ttl the plug-in: who makes it, its release, its ports, its UI
 //
 // The presets lie in the manifest itself: jalv applies a preset from its console only when the
 // preset's values were read with the manifest, not from a file the manifest points to.
@@ -29,6 +29,7 @@
 namespace
 {
 constexpr auto binaryName = "Pelorvane.so";
+constexpr auto uiBinaryName = "PelorvaneUI.so";
 
 constexpr auto prefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                           "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
@@ -36,6 +37,7 @@ constexpr auto prefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                           "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
                           "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                          "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                           "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n";
 
 /** The text as a Turtle string literal. */
@@ -147,6 +149,7 @@ std::string plugin()
         << "\tlv2:minorVersion " << PluginConstants::lv2MinorVersion << " ;\n"
         << "\tlv2:microVersion " << PluginConstants::lv2MicroVersion << " ;\n"
         << "\tlv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "\tui:ui " << uri (PluginConstants::lv2UiUri) << " ;\n"
         << "\tlv2:port [\n";
 
     for (std::uint32_t index = 0; index < LV2Ports::count; ++index)
@@ -161,6 +164,17 @@ std::string plugin()
         out << (index + 1 < LV2Ports::count ? "\t] , [\n" : "\t] .\n");
     }
 
+    // The pedal, reaching the plug-in through its ports alone. It has no window of its own to
+    // show (it goes in the host's), and the framework's messages, its drawing and input among
+    // them, run only in the host's idle calls: both are needed. The host's window follows the
+    // pedal's size where the host can be told it.
+    out << "\n"
+        << uri (PluginConstants::lv2UiUri) << "\n"
+        << "\ta ui:X11UI ;\n"
+        << "\tlv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "\tlv2:optionalFeature ui:resize ;\n"
+        << "\tlv2:extensionData ui:idleInterface .\n";
+
     return out.str();
 }
 
@@ -171,6 +185,10 @@ std::string manifest()
         << uri (PluginConstants::lv2Uri) << "\n"
         << "\ta lv2:Plugin ;\n"
         << "\tlv2:binary <" << binaryName << "> ;\n"
+        << "\trdfs:seeAlso <pelorvane.ttl> .\n\n"
+        << uri (PluginConstants::lv2UiUri) << "\n"
+        << "\ta ui:X11UI ;\n"
+        << "\tui:binary <" << uiBinaryName << "> ;\n"
         << "\trdfs:seeAlso <pelorvane.ttl> .\n";
 
     for (const auto& preset : FactoryPresets::all)
