@@ -18,6 +18,7 @@ jobs="$(nproc)"
 targets=(
   Pelorvane_VST3
   Pelorvane_LV2
+  Pelorvane_LV2UI
   Pelorvane_Standalone
   pelorvane-render
   PelorvaneArm64Checks
@@ -32,4 +33,8 @@ cmake -S "$root" -B "$build" \
   -DPELORVANE_LV2_DATA_WRITER="$linux_build/pelorvane-write-lv2-bundle" \
   -DPELORVANE_BUILD_TESTS=OFF -DPELORVANE_BUILD_BENCHMARKS=OFF \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$jobs" --target "${targets[@]}"
+# One target at a time: make, given several, builds their shared dependencies in parallel with
+# themselves, and two links of one module overwrite each other.
+for target in "${targets[@]}"; do
+  cmake --build "$build" -j"$jobs" --target "$target"
+done

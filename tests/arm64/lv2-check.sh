@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The arm64 LV2 bundle as a pedalboard's system meets it: the binary exports lv2_descriptor
-# alone, needs nothing beyond the C library and libm, and asks for no C-library symbol version
+# The arm64 LV2 bundle as a pedalboard's system meets it: the binaries export their descriptors
+# alone, the DSP binary needs nothing beyond the C library and libm, and asks for no C-library symbol version
 # newer than 2.27; Debian's arm64 lv2apply runs it under qemu and its output equals the x86-64
 # renderer's, sample for sample, with the knobs set by symbol and switched off (enabled 0).
 #
@@ -18,6 +18,8 @@ binary="$bundle/Pelorvane.so"
 
 aarch64-linux-gnu-nm -D --defined-only "$binary" | awk '{ print $NF }' >"$work/exports.txt"
 check "the binary exports lv2_descriptor alone" test "$(cat "$work/exports.txt")" = lv2_descriptor
+aarch64-linux-gnu-nm -D --defined-only "$bundle/PelorvaneUI.so" | awk '{ print $NF }' >"$work/ui-exports.txt"
+check "the UI binary exports lv2ui_descriptor alone" test "$(cat "$work/ui-exports.txt")" = lv2ui_descriptor
 aarch64-linux-gnu-readelf -d "$binary" | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p' >"$work/needed.txt"
 echo "needed: $(tr '\n' ' ' <"$work/needed.txt")"
 check "the binary needs the C library and libm only" \
