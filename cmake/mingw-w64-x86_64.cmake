@@ -51,13 +51,4 @@ set(JUCE_DIR "/usr/lib/x86_64-linux-gnu/cmake/JUCE-7.0.5" CACHE PATH
 set(ZLIB_LIBRARY "${PELORVANE_MINGW_SYSROOT}/lib/libz.a" CACHE FILEPATH
   "Static MinGW zlib")
 
-find_program(PELORVANE_CCACHE ccache)
-if(PELORVANE_CCACHE)
-  foreach(_lang C CXX)
-    if(NOT DEFINED CMAKE_${_lang}_COMPILER_LAUNCHER)
-      set(CMAKE_${_lang}_COMPILER_LAUNCHER "${PELORVANE_CCACHE}" CACHE STRING
-        "Launcher for the ${_lang} compiler")
-    endif()
-  endforeach()
-  unset(_lang)
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/cross-compiler-launcher.cmake")
