@@ -10,21 +10,14 @@ work=$1 bundle=$2 lv2apply=$4 renderer=$5 tool=$6
 read -r -a qemu <<< "$3"
 uri=https://www.example.com/plugins/pelorvane/lv2
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../lv2/lv2-binary-checks.sh"
 
 [ -x "$lv2apply" ] || { echo "FAILED: $lv2apply is missing (scripts/install-deps.sh unpacks it)"; exit 1; }
 rm -rf "$work" && mkdir -p "$work/lv2"
 ln -s "$bundle" "$work/lv2/Pelorvane.lv2"
-binary="$bundle/Pelorvane.so"
 
-aarch64-linux-gnu-nm -D --defined-only "$binary" | awk '{ print $NF }' >"$work/exports.txt"
-check "the binary exports lv2_descriptor alone" test "$(cat "$work/exports.txt")" = lv2_descriptor
-aarch64-linux-gnu-nm -D --defined-only "$bundle/PelorvaneUI.so" | awk '{ print $NF }' >"$work/ui-exports.txt"
-check "the UI binary exports lv2ui_descriptor alone" test "$(cat "$work/ui-exports.txt")" = lv2ui_descriptor
-aarch64-linux-gnu-readelf -d "$binary" | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p' >"$work/needed.txt"
-echo "needed: $(tr '\n' ' ' <"$work/needed.txt")"
-check "the binary needs the C library and libm only" \
-  test -z "$(grep -vxE 'libc\.so\.6|libm\.so\.6|ld-linux-aarch64\.so\.1' "$work/needed.txt")"
-aarch64-linux-gnu-objdump -T "$binary" | grep -oE 'GLIBC_[0-9.]+' | sort -uV >"$work/versions.txt"
+check_lv2_binaries "$bundle" "$work" aarch64-linux-gnu-
+aarch64-linux-gnu-objdump -T "$bundle/Pelorvane.so" | grep -oE 'GLIBC_[0-9.]+' | sort -uV >"$work/versions.txt"
 echo "C-library versions asked for: $(tr '\n' ' ' <"$work/versions.txt")"
 check "no C-library symbol version newer than 2.27" \
   test "$(printf '%s\n' GLIBC_2.27 $(cat "$work/versions.txt") | sort -V | tail -1)" = GLIBC_2.27

@@ -33,6 +33,7 @@ ui=
 bundle=$1 tool=$2 renderer=$3 work=$4
 uri=https://www.example.com/plugins/pelorvane/lv2
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lv2-binary-checks.sh"
 
 for program in jackd jalv jalv.gtk3 xdotool xwininfo import lv2ls lv2info lv2apply sord_validate readelf nm; do
   command -v "$program" >/dev/null || { echo "FAILED: $program is missing (scripts/install-deps.sh installs it)"; exit 1; }
@@ -150,13 +151,7 @@ if [ -n "$ui" ]; then
   exit
 fi
 
-# The binary: what a host can see of it, and what it needs on the machine it is put on.
-nm -D --defined-only "$bundle/Pelorvane.so" | awk '{ print $NF }' >"$work/exports.txt"
-check "the binary exports lv2_descriptor alone" test "$(cat "$work/exports.txt")" = lv2_descriptor
-readelf -d "$bundle/Pelorvane.so" | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p' >"$work/needed.txt"
-cat "$work/needed.txt"
-check "the binary needs the C library and libm only" \
-  test -z "$(grep -vxE 'libc\.so\.6|libm\.so\.6|ld-linux-[a-z0-9-]+\.so\.[0-9]' "$work/needed.txt")"
+check_lv2_binaries "$bundle" "$work"
 
 # The bundle's data against the ontologies of Debian's lv2-dev.
 ontologies=$(dpkg -L lv2-dev | grep -E '^/usr/lib/lv2/.*\.ttl$')
